@@ -78,7 +78,9 @@ DibFormat MonochromeFormat() {
   return format;
 }
 
-int64_t DibStride(int64_t width, int bits) { return (width * bits + 31) / 32 * 4; }
+int64_t DibStride(int64_t width, int bits) {
+  return (width * bits + 31) / 32 * 4;
+}
 
 Dib::Dib(int width, int height, DibFormat format, bool top_down, uint8_t* bits, bool owned)
     : width_(width),
@@ -125,8 +127,8 @@ std::unique_ptr<Dib> Dib::WrapInfo(const BITMAPINFO& info, const void* bits) {
     case 8: {
       if (header.biCompression != BI_RGB) return nullptr;
       const uint32_t full = 1u << header.biBitCount;
-      const uint32_t used = header.biClrUsed == 0 || header.biClrUsed > full ? full
-                                                                             : header.biClrUsed;
+      const uint32_t used =
+          header.biClrUsed == 0 || header.biClrUsed > full ? full : header.biClrUsed;
       format = IndexedFormat(header.biBitCount,
                              std::vector<RGBQUAD>(info.bmiColors, info.bmiColors + used));
       break;
@@ -175,7 +177,8 @@ void ReadPixelValues(const Dib& dib, int y, int x0, int count, uint32_t* out) {
       }
       break;
     case 8:
-      for (int i = 0; i < count; ++i) out[i] = row[x0 + i];
+      for (int i = 0; i < count; ++i)
+        out[i] = row[x0 + i];
       break;
     case 16:
       for (int i = 0; i < count; ++i) {
@@ -202,20 +205,21 @@ void WritePixelValues(Dib& dib, int y, int x0, int count, const uint32_t* values
       for (int i = 0; i < count; ++i) {
         const int x = x0 + i;
         const int shift = 7 - (x & 7);
-        row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) |
-                                           ((values[i] & 1) << shift));
+        row[x >> 3] =
+            static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | ((values[i] & 1) << shift));
       }
       break;
     case 4:
       for (int i = 0; i < count; ++i) {
         const int x = x0 + i;
         const int shift = (x & 1) ? 0 : 4;
-        row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(15 << shift)) |
-                                           ((values[i] & 15) << shift));
+        row[x >> 1] =
+            static_cast<uint8_t>((row[x >> 1] & ~(15 << shift)) | ((values[i] & 15) << shift));
       }
       break;
     case 8:
-      for (int i = 0; i < count; ++i) row[x0 + i] = static_cast<uint8_t>(values[i]);
+      for (int i = 0; i < count; ++i)
+        row[x0 + i] = static_cast<uint8_t>(values[i]);
       break;
     case 16:
       for (int i = 0; i < count; ++i) {

@@ -67,9 +67,7 @@ class Dib {
   int64_t ByteSize() const { return stride_ * height_; }
 
   uint8_t* Row(int y) { return bits_ + stride_ * (top_down_ ? y : height_ - 1 - y); }
-  const uint8_t* Row(int y) const {
-    return bits_ + stride_ * (top_down_ ? y : height_ - 1 - y);
-  }
+  const uint8_t* Row(int y) const { return bits_ + stride_ * (top_down_ ? y : height_ - 1 - y); }
 
   // A deep copy with the same format and orientation; nothing when memory runs out.
   std::unique_ptr<Dib> Clone() const;

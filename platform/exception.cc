@@ -6,7 +6,9 @@ namespace platform {
 
 namespace {
 
-std::string SystemText(int error_number) { return std::strerror(error_number); }
+std::string SystemText(int error_number) {
+  return std::strerror(error_number);
+}
 
 }  // namespace
 
@@ -23,15 +25,25 @@ void RaiseWriteError(int error_number) {
   throw EWriteError("Stream write error. " + SystemText(error_number));
 }
 
-void RaiseInvalidBitmap() { throw EInvalidGraphic("Bitmap image is not valid"); }
+void RaiseInvalidBitmap() {
+  throw EInvalidGraphic("Bitmap image is not valid");
+}
 
-void RaiseInvalidPixelFormat() { throw EInvalidGraphic("Invalid pixel format"); }
+void RaiseInvalidPixelFormat() {
+  throw EInvalidGraphic("Invalid pixel format");
+}
 
-void RaiseOutOfResources() { throw EOutOfResources("Out of system resources"); }
+void RaiseOutOfResources() {
+  throw EOutOfResources("Out of system resources");
+}
 
-void RaiseOutOfMemory() { throw EOutOfMemory("Out of memory"); }
+void RaiseOutOfMemory() {
+  throw EOutOfMemory("Out of memory");
+}
 
-void RaiseInvalidCast() { throw EInvalidCast("Invalid class typecast"); }
+void RaiseInvalidCast() {
+  throw EInvalidCast("Invalid class typecast");
+}
 
 void RaiseConvertError(std::string_view source_class, std::string_view dest_class) {
   throw EConvertError("Cannot assign a " + std::string(source_class) + " to a " +

@@ -22,11 +22,11 @@ class Exception : public std::exception {
 };
 
 // Declares an exception class derived directly from platform::Exception.
-#define PLATFORM_DECLARE_EXCEPTION(Name)                                       \
-  class Name : public ::platform::Exception {                                  \
-   public:                                                                     \
-    using ::platform::Exception::Exception;                                    \
-    std::string_view ClassName() const noexcept override { return #Name; }     \
+#define PLATFORM_DECLARE_EXCEPTION(Name)                                   \
+  class Name : public ::platform::Exception {                              \
+   public:                                                                 \
+    using ::platform::Exception::Exception;                                \
+    std::string_view ClassName() const noexcept override { return #Name; } \
   }
 
 PLATFORM_DECLARE_EXCEPTION(EFOpenError);

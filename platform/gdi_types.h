@@ -14,9 +14,15 @@ constexpr COLORREF RGB(uint8_t red, uint8_t green, uint8_t blue) {
   return static_cast<COLORREF>(red) | (static_cast<COLORREF>(green) << 8) |
          (static_cast<COLORREF>(blue) << 16);
 }
-constexpr uint8_t GetRValue(COLORREF c) { return static_cast<uint8_t>(c); }
-constexpr uint8_t GetGValue(COLORREF c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t GetBValue(COLORREF c) { return static_cast<uint8_t>(c >> 16); }
+constexpr uint8_t GetRValue(COLORREF c) {
+  return static_cast<uint8_t>(c);
+}
+constexpr uint8_t GetGValue(COLORREF c) {
+  return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t GetBValue(COLORREF c) {
+  return static_cast<uint8_t>(c >> 16);
+}
 
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
@@ -120,17 +126,15 @@ struct GdiHandle {
 struct BitmapTag;
 struct PaletteTag;
 struct DcTag;
-struct GlobalTag;
 using HBITMAP = GdiHandle<BitmapTag>;
 using HPALETTE = GdiHandle<PaletteTag>;
 using HDC = GdiHandle<DcTag>;
-using HGLOBAL = GdiHandle<GlobalTag>;  // a clipboard data block
 
 // Any object that SelectObject and DeleteObject take.
 struct HGDIOBJ {
   uint32_t value = 0;
   HGDIOBJ() = default;
-  HGDIOBJ(HBITMAP h) : value(h.value) {}  // NOLINT: converts like the Win32 handle types
+  HGDIOBJ(HBITMAP h) : value(h.value) {}   // NOLINT: converts like the Win32 handle types
   HGDIOBJ(HPALETTE h) : value(h.value) {}  // NOLINT
   explicit operator bool() const { return value != 0; }
   explicit operator HBITMAP() const { return HBITMAP{value}; }

@@ -62,7 +62,9 @@ void TFileStream::FlushWrites() {
   }
 }
 
-void TFileStream::Flush() { FlushWrites(); }
+void TFileStream::Flush() {
+  FlushWrites();
+}
 
 void TFileStream::Commit() {
   FlushWrites();

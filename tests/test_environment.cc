@@ -8,6 +8,8 @@ class CodecEnvironment : public testing::Environment {};
 
 }  // namespace
 
-testing::Environment* MakeCodecEnvironment() { return new CodecEnvironment; }
+testing::Environment* MakeCodecEnvironment() {
+  return new CodecEnvironment;
+}
 
 }  // namespace tests
