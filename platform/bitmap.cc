@@ -150,10 +150,14 @@ void TBitmap::SetColourTable(std::vector<RGBQUAD> colours) {
   palette_ = HPALETTE{};
 }
 
-TColor TBitmap::TransparentColor() {
+TColor TBitmap::TransparentColor() const {
   if (transparent_color_ != clDefault) return transparent_color_;
-  if (Empty()) return clDefault;
-  return canvas_->Pixels(0, height_ - 1);
+  const Dib* dib = BitmapPixels(handle_);
+  if (dib == nullptr) return clDefault;
+  uint32_t value;
+  ReadPixelValues(*dib, height_ - 1, 0, 1, &value);
+  if (layout_.monochrome) return value ? clWhite : clBlack;
+  return static_cast<TColor>(ValueToColour(dib->Format(), value));
 }
 
 HPALETTE TBitmap::Palette() {

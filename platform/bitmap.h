@@ -78,7 +78,7 @@ class TBitmap final : public TGraphic {
   TCanvas& Canvas() { return *canvas_; }
   void SetTransparent(bool value) { transparent_ = value; }
   // The colour shown transparent: the one set, or else the bottom-left pixel's.
-  TColor TransparentColor();
+  TColor TransparentColor() const;
   void SetTransparentColor(TColor colour) { transparent_color_ = colour; }
   const BmpResolution& Resolution() const { return resolution_; }
   void SetResolution(const BmpResolution& resolution) { resolution_ = resolution; }

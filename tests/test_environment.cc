@@ -1,10 +1,16 @@
 #include "tests/test_environment.h"
 
+#include "png/module.h"
+
 namespace tests {
 
 namespace {
 
-class CodecEnvironment : public testing::Environment {};
+class CodecEnvironment : public testing::Environment {
+ public:
+  void SetUp() override { png::ModuleStartup(); }
+  void TearDown() override { png::ModuleShutdown(); }
+};
 
 }  // namespace
 

@@ -1,0 +1,102 @@
+#include "tests/png_builder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace tests {
+
+namespace {
+
+void AppendChunk(Bytes& out, std::string_view type, const Bytes& data, bool damage_crc) {
+  const Bytes length = Be32(static_cast<uint32_t>(data.size()));
+  out.insert(out.end(), length.begin(), length.end());
+  out.insert(out.end(), type.begin(), type.end());
+  out.insert(out.end(), data.begin(), data.end());
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
+  crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+  const Bytes stored = Be32(static_cast<uint32_t>(crc) ^ (damage_crc ? 1u : 0u));
+  out.insert(out.end(), stored.begin(), stored.end());
+}
+
+}  // namespace
+
+Bytes Be32(uint32_t value) {
+  return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+          static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts)
+    out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes ZlibCompress(const Bytes& raw, int level) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes out(size);
+  compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), level);
+  out.resize(size);
+  return out;
+}
+
+PngBuilder::PngBuilder() : data_{137, 80, 78, 71, 13, 10, 26, 10} {}
+
+PngBuilder& PngBuilder::Chunk(std::string_view type, const Bytes& data) {
+  AppendChunk(data_, type, data, false);
+  return *this;
+}
+
+PngBuilder& PngBuilder::BadCrcChunk(std::string_view type, const Bytes& data) {
+  AppendChunk(data_, type, data, true);
+  return *this;
+}
+
+PngBuilder& PngBuilder::Ihdr(uint32_t width, uint32_t height, uint8_t bit_depth,
+                             uint8_t colour_type, uint8_t interlace) {
+  Bytes data = Concat({Be32(width), Be32(height)});
+  data.insert(data.end(), {bit_depth, colour_type, 0, 0, interlace});
+  return Chunk("IHDR", data);
+}
+
+PngBuilder& PngBuilder::Idat(const Bytes& raw, size_t piece) {
+  const Bytes compressed = ZlibCompress(raw);
+  size_t at = 0;
+  do {
+    const size_t take = std::min(std::max<size_t>(piece, 1), compressed.size() - at);
+    Chunk("IDAT", Bytes(compressed.begin() + static_cast<long>(at),
+                        compressed.begin() + static_cast<long>(at + take)));
+    at += take;
+  } while (at < compressed.size());
+  return *this;
+}
+
+PngBuilder& PngBuilder::Iend() {
+  return Chunk("IEND", {});
+}
+
+PngBuilder& PngBuilder::Raw(const Bytes& bytes) {
+  data_.insert(data_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+}  // namespace tests
+
+#include "tests/png_test_support.h"
+
+namespace tests {
+
+std::vector<std::string> ChunkTypesOf(const Bytes& file) {
+  std::vector<std::string> types;
+  size_t at = 8;
+  while (at + 8 <= file.size()) {
+    const uint32_t length = (uint32_t{file[at]} << 24) | (uint32_t{file[at + 1]} << 16) |
+                            (uint32_t{file[at + 2]} << 8) | file[at + 3];
+    types.emplace_back(reinterpret_cast<const char*>(&file[at + 4]), 4);
+    at += 12 + static_cast<size_t>(length);
+  }
+  return types;
+}
+
+}  // namespace tests

@@ -1,0 +1,37 @@
+// Composes PNG files byte by byte for test fixtures. CRCs come from zlib, independently of
+// the codec's own CRC.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tests {
+
+using Bytes = std::vector<uint8_t>;
+
+class PngBuilder {
+ public:
+  PngBuilder();  // starts with the signature
+
+  PngBuilder& Chunk(std::string_view type, const Bytes& data);
+  // A chunk whose stored CRC is deliberately wrong.
+  PngBuilder& BadCrcChunk(std::string_view type, const Bytes& data);
+  PngBuilder& Ihdr(uint32_t width, uint32_t height, uint8_t bit_depth, uint8_t colour_type,
+                   uint8_t interlace = 0);
+  // The raw bytes as one zlib stream, cut into IDAT chunks of at most piece bytes.
+  PngBuilder& Idat(const Bytes& raw, size_t piece = SIZE_MAX);
+  PngBuilder& Iend();
+  PngBuilder& Raw(const Bytes& bytes);
+
+  const Bytes& Data() const { return data_; }
+
+ private:
+  Bytes data_;
+};
+
+Bytes Be32(uint32_t value);
+Bytes Concat(std::initializer_list<Bytes> parts);
+Bytes ZlibCompress(const Bytes& raw, int level = 9);
+
+}  // namespace tests
