@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -106,12 +107,17 @@ std::vector<RoundTripCase> RoundTripCases() {
       {"Bits8Full", platform::IndexedFormat(8, TestColours(256)), BI_RGB, 0},
       {"Bits8Short", platform::IndexedFormat(8, TestColours(20)), BI_RGB, 20},
       {"Rgb555", platform::DirectFormat(16), BI_RGB, 0},
+      {"Rgb555Fields", rgb555_fields, BI_RGB, 0},
       {"Rgb565", platform::Rgb565Format(), BI_BITFIELDS, 0},
       {"Rgb444", MaskFormat(16, 0x0F00, 0x00F0, 0x000F), BI_BITFIELDS, 0},
       {"Bits24", platform::DirectFormat(24), BI_RGB, 0},
       {"Bits32", platform::DirectFormat(32), BI_RGB, 0},
       {"Bits32Fields", MaskFormat(32, 0x3FF00000, 0x000FFC00, 0x000003FF), BI_BITFIELDS, 0},
   };
+}
+
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << c.name;
 }
 
 class BmpRoundTrip : public testing::TestWithParam<std::tuple<RoundTripCase, bool>> {};
@@ -230,6 +236,10 @@ std::vector<HeaderCase> HeaderCases() {
       {"V5Rgb32", fixture(124, 32, BI_RGB, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}),
        platform::DirectFormat(32), set},
   };
+}
+
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+  *os << c.name;
 }
 
 class BmpHeaderKinds : public testing::TestWithParam<HeaderCase> {};
@@ -368,6 +378,10 @@ BmpFixture RleFixture(uint16_t bits, int32_t width, int32_t height, std::vector<
   return f;
 }
 
+void PrintTo(const RleCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class BmpRle : public testing::TestWithParam<RleCase> {};
 
 TEST_P(BmpRle, Decodes) {
@@ -456,6 +470,11 @@ std::vector<BadCase> BadCases() {
         f.compression = 3;
         f.colours = TestColours(2);
       }));
+  // Compression 3 is not bit fields in an OS/2 header, wherever masks might be looked for.
+  std::vector<uint8_t> os2_fields = BuildBmp(Fields16(64, {0xF800, 0x07E0, 0x001F}));
+  for (int i = 0; i < 12; ++i)
+    os2_fields[14 + 40 + i] = os2_fields[14 + 64 + i];
+  cases.push_back({"Os2Compression3With16Bits", os2_fields});
   add("Os2Rle24", with(Rgb24(), [](auto& f) {
         f.header_size = 64;
         f.compression = 4;
@@ -529,6 +548,10 @@ std::vector<BadCase> BadCases() {
   add("Rle4AbsolutePastRow", RleFixture(4, 3, 1, {0, 4, 0x12, 0x34, 0, 1}));
   add("Rle4AbsoluteCutShort", RleFixture(4, 8, 1, {0, 5, 0x12, 0x34}));
   return cases;
+}
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.name;
 }
 
 class BmpRefused : public testing::TestWithParam<BadCase> {};
