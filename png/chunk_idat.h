@@ -47,6 +47,24 @@ class TChunkIDAT final : public ChunkKind<TChunkIDAT> {
   bool ReadChunk(platform::TStream& stream, const ChunkName& type, int32_t length) override;
   bool WriteChunk(platform::TStream& stream) override;
 
+  // Decoding (the load).
+  void PrepareGreyRamp();
+  // Delivers count inflated bytes from the zlib stream that runs across consecutive IDAT
+  // chunks, reading each following chunk's header and testing each chunk's CRC as it leaves
+  // it; returns fewer when the data runs out.
+  int32_t ReadInflated(TZlibStreamContext& context, uint8_t* destination, uint32_t& crc,
+                       int32_t count);
+  // Undoes the filter of RowBuffers[CurrentRow] against the other buffer, in place.
+  void UndoRowFilter();
+  void DecodeRowsPlain(TZlibStreamContext& context, uint32_t& crc);
+  void DecodeRowsAdam7(TZlibStreamContext& context, uint32_t& crc);
+
+  // Encoding (the save).
+  void EncodeRowsPlain(platform::TStream& stream, TZlibStreamContext& context);
+  void EncodeRowsAdam7(platform::TStream& stream, TZlibStreamContext& context);
+  // Computes the candidate rows of RawRow and returns the filter type to write.
+  uint8_t ChooseRowFilter();
+
   TChunkIHDR* HeaderChunk = nullptr;
   int32_t PixelWidth = 0;
   int32_t PixelHeight = 0;
