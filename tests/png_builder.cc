@@ -14,7 +14,8 @@ void AppendChunk(Bytes& out, std::string_view type, const Bytes& data, bool dama
   out.insert(out.end(), type.begin(), type.end());
   out.insert(out.end(), data.begin(), data.end());
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-  crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+  // zlib answers a null buffer with its initial value, so empty data is left out.
+  if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
   const Bytes stored = Be32(static_cast<uint32_t>(crc) ^ (damage_crc ? 1u : 0u));
   out.insert(out.end(), stored.begin(), stored.end());
 }
