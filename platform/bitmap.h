@@ -69,6 +69,8 @@ class TBitmap final : public TGraphic {
   // A bitmap keeps the layout it was made in; setting the format it already has changes
   // nothing, another one converts every pixel (pfCustom raises EInvalidGraphic).
   TPixelFormat PixelFormat() const { return PixelFormatOf(layout_); }
+  // The pixel layout behind ScanLine: depth, colour masks and colour table.
+  const DibFormat& Layout() const { return layout_; }
   void SetPixelFormat(TPixelFormat format);
   // The colour table of 1-, 4- and 8-bit bitmaps (empty for the others). Setting it keeps
   // every pixel's index.

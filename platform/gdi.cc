@@ -209,6 +209,11 @@ COLORREF SetTextColor(HDC dc, COLORREF colour) {
   return previous;
 }
 
+COLORREF GetTextColor(HDC dc) {
+  const DeviceContext* context = FindDc(dc);
+  return context != nullptr ? context->text : CLR_INVALID;
+}
+
 COLORREF GetPixel(HDC dc, int x, int y) {
   const BlitSurface surface = SurfaceOf(dc);
   const Dib* dib = surface.dib;
