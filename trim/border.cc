@@ -1,0 +1,281 @@
+#include "trim/border.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "platform/gdi.h"
+
+namespace trim {
+
+namespace {
+
+using platform::COLORREF;
+using platform::DibFormat;
+using platform::TBitmap;
+
+// Each key type gives, for pixel x of a row, a value that two pixels share exactly when
+// their colours (0x00BBGGRR) are equal. One is chosen per bitmap; the scans are
+// instantiated for each, so the inner loops read raw memory with no test of the format.
+
+// 1, 4 and 8 bits per pixel: the colour-table entry, so that two indices of one colour
+// are equal. Indices past the table show black, as on the canvas.
+template <int kBits>
+class IndexedKeys {
+ public:
+  explicit IndexedKeys(const std::array<COLORREF, 256>& colours) : colours_(colours) {}
+
+  COLORREF operator()(const uint8_t* row, int64_t x) const {
+    if constexpr (kBits == 1) {
+      return colours_[(row[x >> 3] >> (7 - (x & 7))) & 1];
+    } else if constexpr (kBits == 4) {
+      return colours_[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+    } else {
+      return colours_[row[x]];
+    }
+  }
+
+ private:
+  std::array<COLORREF, 256> colours_;
+};
+
+// 24 bits per pixel: blue, green, red; the three bytes are the colour.
+struct Bgr24Keys {
+  uint32_t operator()(const uint8_t* row, int64_t x) const {
+    const uint8_t* p = row + 3 * x;
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16);
+  }
+};
+
+// Where one colour channel's significant bits sit in a masked pixel: the canvas widens a
+// channel of fewer than 8 bits without loss and keeps the top 8 bits of a wider one.
+struct Channel {
+  uint32_t mask = 0;
+  int shift = 0;
+};
+
+Channel ChannelOf(uint32_t mask) {
+  if (mask == 0) return Channel{};
+  const int width = std::popcount(mask);
+  return Channel{mask, std::countr_zero(mask) + (width > 8 ? width - 8 : 0)};
+}
+
+bool Contiguous(uint32_t mask) {
+  if (mask == 0) return true;
+  const uint32_t run = mask >> std::countr_zero(mask);
+  return (run & (run + 1)) == 0;
+}
+
+template <int kBytes>
+uint32_t LoadPixel(const uint8_t* row, int64_t x) {
+  if constexpr (kBytes == 2) {
+    uint16_t value;
+    std::memcpy(&value, row + 2 * x, 2);
+    return value;
+  } else {
+    uint32_t value;
+    std::memcpy(&value, row + 4 * x, 4);
+    return value;
+  }
+}
+
+// 16 and 32 bits per pixel with one run of bits per channel: the channels' significant
+// bits side by side. Alpha and unused bits (bit 15 of 5-5-5, the fourth byte of 8-8-8)
+// fall outside every mask.
+template <int kBytes>
+class MaskedKeys {
+ public:
+  explicit MaskedKeys(const DibFormat& layout)
+      : red_(ChannelOf(layout.red_mask)),
+        green_(ChannelOf(layout.green_mask)),
+        blue_(ChannelOf(layout.blue_mask)) {}
+
+  uint32_t operator()(const uint8_t* row, int64_t x) const {
+    const uint32_t value = LoadPixel<kBytes>(row, x);
+    return ((value & red_.mask) >> red_.shift) | (((value & green_.mask) >> green_.shift) << 8) |
+           (((value & blue_.mask) >> blue_.shift) << 16);
+  }
+
+ private:
+  Channel red_;
+  Channel green_;
+  Channel blue_;
+};
+
+// Masks with gaps come from no file (the BMP reader refuses them); such in-memory bitmaps
+// take the platform's own conversion, pixel by pixel.
+template <int kBytes>
+class ConvertedKeys {
+ public:
+  explicit ConvertedKeys(const DibFormat& layout) : layout_(layout) {}
+
+  COLORREF operator()(const uint8_t* row, int64_t x) const {
+    return platform::ValueToColour(layout_, LoadPixel<kBytes>(row, x));
+  }
+
+ private:
+  const DibFormat& layout_;
+};
+
+// The colours of an indexed bitmap's pixel values. A monochrome device bitmap takes its
+// two colours from its canvas, as the canvas's pixel reads do.
+std::array<COLORREF, 256> ColoursOf(TBitmap& bitmap) {
+  std::array<COLORREF, 256> colours{};
+  const DibFormat& layout = bitmap.Layout();
+  if (layout.monochrome) {
+    const platform::HDC dc = bitmap.Canvas().Handle();
+    colours[0] = platform::GetTextColor(dc);
+    colours[1] = platform::GetBkColor(dc);
+    return colours;
+  }
+  const size_t count = std::min(layout.colours.size(), colours.size());
+  for (size_t i = 0; i < count; ++i) {
+    const platform::RGBQUAD& entry = layout.colours[i];
+    colours[i] = platform::RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
+  }
+  return colours;
+}
+
+// Calls visit with the key type of the bitmap's layout, chosen once.
+template <typename Visit>
+auto VisitKeys(TBitmap& bitmap, Visit visit) {
+  const DibFormat& layout = bitmap.Layout();
+  const bool contiguous =
+      Contiguous(layout.red_mask) && Contiguous(layout.green_mask) && Contiguous(layout.blue_mask);
+  switch (layout.bits) {
+    case 1:
+      return visit(IndexedKeys<1>(ColoursOf(bitmap)));
+    case 4:
+      return visit(IndexedKeys<4>(ColoursOf(bitmap)));
+    case 8:
+      return visit(IndexedKeys<8>(ColoursOf(bitmap)));
+    case 16:
+      if (contiguous) return visit(MaskedKeys<2>(layout));
+      return visit(ConvertedKeys<2>(layout));
+    case 24:
+      return visit(Bgr24Keys{});
+    default:
+      if (contiguous) return visit(MaskedKeys<4>(layout));
+      return visit(ConvertedKeys<4>(layout));
+  }
+}
+
+// The rule for one line of length pixels, key_at(i) giving pixel i's key.
+template <typename KeyAt>
+bool LineHasContent(int64_t length, const KeyAt& key_at) {
+  const int64_t count = RunThreshold(length);
+  if (length < 2) return false;
+  int64_t run = 1;
+  auto previous = key_at(0);
+  for (int64_t i = 0; i + 1 < length; ++i) {
+    // Enough for border: the rest of the line cannot change that.
+    if (run >= count) return false;
+    const auto next = key_at(i + 1);
+    run = next == previous ? run + 1 : 1;
+    previous = next;
+  }
+  return run < count;
+}
+
+// The bitmap's pixel rows: row y starts at first + y * step (step is negative for rows
+// kept bottom-up).
+struct Rows {
+  const uint8_t* first = nullptr;
+  std::ptrdiff_t step = 0;
+};
+
+Rows RowsOf(TBitmap& bitmap) {
+  Rows rows;
+  rows.first = bitmap.ScanLine(0);
+  if (rows.first != nullptr && bitmap.Height() > 1) rows.step = bitmap.ScanLine(1) - rows.first;
+  return rows;
+}
+
+template <typename Keys>
+bool RowOfKeysHasContent(const Keys& keys, const Rows& rows, int y, int width) {
+  const uint8_t* row = rows.first + y * rows.step;
+  return LineHasContent(width, [&](int64_t x) { return keys(row, x); });
+}
+
+template <typename Keys>
+bool ColumnOfKeysHasContent(const Keys& keys, const Rows& rows, int x, int height) {
+  return LineHasContent(height, [&](int64_t y) { return keys(rows.first + y * rows.step, x); });
+}
+
+template <typename Keys>
+ContentBox ScanBox(const Keys& keys, const Rows& rows, int width, int height) {
+  ContentBox box{0, 0, width - 1, height - 1};
+  for (int y = 0; y < height; ++y) {
+    box.top = y;
+    if (RowOfKeysHasContent(keys, rows, y, width)) break;
+  }
+  for (int y = height - 1; y >= 0; --y) {
+    box.bottom = y;
+    if (RowOfKeysHasContent(keys, rows, y, width)) break;
+  }
+  for (int x = 0; x < width; ++x) {
+    box.left = x;
+    if (ColumnOfKeysHasContent(keys, rows, x, height)) break;
+  }
+  for (int x = width - 1; x >= 0; --x) {
+    box.right = x;
+    if (ColumnOfKeysHasContent(keys, rows, x, height)) break;
+  }
+  return box;
+}
+
+}  // namespace
+
+int64_t RunThreshold(int64_t n) {
+  return 9 * n / 10;
+}
+
+bool RowHasContent(TBitmap& bitmap, int y) {
+  // Short lines are border whatever their pixels; lines outside the bitmap read as one
+  // invalid colour throughout, which is border too.
+  if (bitmap.Width() < 2 || y < 0 || y >= bitmap.Height()) return false;
+  const Rows rows = RowsOf(bitmap);
+  if (rows.first == nullptr) return false;
+  return VisitKeys(
+      bitmap, [&](const auto& keys) { return RowOfKeysHasContent(keys, rows, y, bitmap.Width()); });
+}
+
+bool ColumnHasContent(TBitmap& bitmap, int x) {
+  if (bitmap.Height() < 2 || x < 0 || x >= bitmap.Width()) return false;
+  const Rows rows = RowsOf(bitmap);
+  if (rows.first == nullptr) return false;
+  return VisitKeys(bitmap, [&](const auto& keys) {
+    return ColumnOfKeysHasContent(keys, rows, x, bitmap.Height());
+  });
+}
+
+ContentBox FindContentBox(TBitmap& bitmap) {
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  const Rows rows = RowsOf(bitmap);
+  if (rows.first == nullptr) {
+    // No pixels to read (an empty bitmap): every line is border.
+    return ContentBox{width > 0 ? width - 1 : 0, height > 0 ? height - 1 : 0, width > 0 ? 0 : -1,
+                      height > 0 ? 0 : -1};
+  }
+  return VisitKeys(bitmap, [&](const auto& keys) { return ScanBox(keys, rows, width, height); });
+}
+
+void CropToBox(TBitmap& source, TBitmap& dest, const ContentBox& box) {
+  dest.SetPixelFormat(source.PixelFormat());
+  // The format's default table would map every colour to its nearest entry; the source's
+  // own table keeps every pixel's colour.
+  dest.SetColourTable(source.ColourTable());
+  dest.SetResolution(source.Resolution());
+  dest.SetTransparent(false);
+  dest.SetWidth(box.right - box.left + 1);
+  dest.SetHeight(box.bottom - box.top + 1);
+  dest.Canvas().CopyRect(platform::Rect(0, 0, dest.Width(), dest.Height()), source.Canvas(),
+                         platform::Rect(box.left, box.top, box.right + 1, box.bottom + 1));
+  source.Assign(dest);
+}
+
+}  // namespace trim
