@@ -124,6 +124,9 @@ TEST(LineRuleTest, LongestRunDecides) {
       {"aaaabaaaaa", true},                  // 90 % one colour, split into runs of 4 and 5
       {"ab" + std::string(18, 'a'), false},  // a little noise, then a run of 18 of 20
       {std::string(9, 'a') + "b" + std::string(10, 'a'), true},
+      // Long lines, read by columns in strips of rows: the threshold is exact there too.
+      {"bc" + std::string(270, 'a') + std::string(28, 'b'), false},
+      {"bcb" + std::string(269, 'a') + std::string(28, 'c'), true},
   };
   for (const auto& c : kCases) {
     auto row = Picture({c.line});
@@ -212,7 +215,15 @@ std::vector<LayoutCase> Layouts() {
 
 // Pixel values drawn from three, mostly repeating the left neighbour or the pixel above,
 // with random bits that do not count.
-void FillRandomly(TBitmap& bitmap, const LayoutCase& layout, std::mt19937& random) {
+void FillRandomly(TBitmap& bitmap, const LayoutCase& layout, std::mt19937& random,
+                  bool framed = false) {
+  // A frame of the first value, so that the scans pass many border lines first.
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  const int left = framed ? static_cast<int>(random() % (width / 2 + 1)) : 0;
+  const int right = framed ? static_cast<int>(random() % (width / 2 + 1)) : 0;
+  const int top = framed ? static_cast<int>(random() % (height / 2 + 1)) : 0;
+  const int bottom = framed ? static_cast<int>(random() % (height / 2 + 1)) : 0;
   std::vector<uint32_t> pool(3);
   for (uint32_t& value : pool)
     value = static_cast<uint32_t>(random()) & layout.value_mask;
@@ -227,6 +238,7 @@ void FillRandomly(TBitmap& bitmap, const LayoutCase& layout, std::mt19937& rando
       } else if (x > 0 && random() % 4 != 0) {
         pick = picks.back();
       }
+      if (x < left || x >= width - right || y < top || y >= height - bottom) pick = 0;
       picks.push_back(pick);
     }
     std::vector<uint32_t> values;
@@ -252,31 +264,37 @@ bool ReferenceLine(const std::vector<COLORREF>& colours) {
 }
 
 // Every layout's pixels, read from raw memory, agree with the canvas's colours: lines and
-// boxes of random pictures come out as the canvas-based rule says.
+// boxes of random pictures come out as the canvas-based rule says. The larger framed
+// pictures take the scans across many blocks of columns and strips of rows.
 TEST(LayoutTest, ScansAgreeWithCanvasColours) {
   std::mt19937 random(20240611);
   for (const LayoutCase& layout : Layouts()) {
-    for (int round = 0; round < 40; ++round) {
-      const int width = 1 + static_cast<int>(random() % 13);
-      const int height = 1 + static_cast<int>(random() % 13);
+    for (int round = 0; round < 44; ++round) {
+      const bool large = round >= 40;
+      const int width =
+          large ? 60 + static_cast<int>(random() % 200) : 1 + static_cast<int>(random() % 13);
+      const int height =
+          large ? 60 + static_cast<int>(random() % 300) : 1 + static_cast<int>(random() % 13);
       auto bitmap = layout.make(width, height);
       ASSERT_EQ(bitmap->Width(), width) << layout.name;
-      FillRandomly(*bitmap, layout, random);
+      FillRandomly(*bitmap, layout, random, large);
+      std::vector<std::vector<COLORREF>> colours(height, std::vector<COLORREF>(width));
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+          colours[y][x] = bitmap->Canvas().Pixels(x, y);
+      }
 
       std::vector<bool> row_content(height);
       std::vector<bool> column_content(width);
       for (int y = 0; y < height; ++y) {
-        std::vector<COLORREF> colours;
-        for (int x = 0; x < width; ++x)
-          colours.push_back(bitmap->Canvas().Pixels(x, y));
-        row_content[y] = ReferenceLine(colours);
+        row_content[y] = ReferenceLine(colours[y]);
         ASSERT_EQ(trim::RowHasContent(*bitmap, y), row_content[y]) << layout.name << " row " << y;
       }
       for (int x = 0; x < width; ++x) {
-        std::vector<COLORREF> colours;
+        std::vector<COLORREF> column;
         for (int y = 0; y < height; ++y)
-          colours.push_back(bitmap->Canvas().Pixels(x, y));
-        column_content[x] = ReferenceLine(colours);
+          column.push_back(colours[y][x]);
+        column_content[x] = ReferenceLine(column);
         ASSERT_EQ(trim::ColumnHasContent(*bitmap, x), column_content[x])
             << layout.name << " column " << x;
       }
@@ -289,7 +307,8 @@ TEST(LayoutTest, ScansAgreeWithCanvasColours) {
         ++expected.left;
       for (expected.right = width - 1; expected.right > 0 && !column_content[expected.right];)
         --expected.right;
-      ASSERT_EQ(trim::FindContentBox(*bitmap), expected) << layout.name;
+      ASSERT_EQ(trim::FindContentBox(*bitmap), expected)
+          << layout.name << " " << width << " x " << height;
     }
   }
 }

@@ -82,9 +82,25 @@ uint32_t LoadPixel(const uint8_t* row, int64_t x) {
   }
 }
 
-// 16 and 32 bits per pixel with one run of bits per channel: the channels' significant
-// bits side by side. Alpha and unused bits (bit 15 of 5-5-5, the fourth byte of 8-8-8)
-// fall outside every mask.
+// 16 and 32 bits per pixel whose channels are each one run of at most 8 bits: the colour
+// bits themselves, since the canvas widens such channels without loss. Alpha and unused
+// bits (bit 15 of 5-5-5, the fourth byte of 8-8-8) fall outside the mask.
+template <int kBytes>
+class ColourBitsKeys {
+ public:
+  explicit ColourBitsKeys(const DibFormat& layout)
+      : mask_(layout.red_mask | layout.green_mask | layout.blue_mask) {}
+
+  uint32_t operator()(const uint8_t* row, int64_t x) const {
+    return LoadPixel<kBytes>(row, x) & mask_;
+  }
+
+ private:
+  uint32_t mask_;
+};
+
+// Channels of one run of bits, some wider than 8: the canvas keeps the top 8 bits of each,
+// so those are put side by side.
 template <int kBytes>
 class MaskedKeys {
  public:
@@ -145,6 +161,8 @@ auto VisitKeys(TBitmap& bitmap, Visit visit) {
   const DibFormat& layout = bitmap.Layout();
   const bool contiguous =
       Contiguous(layout.red_mask) && Contiguous(layout.green_mask) && Contiguous(layout.blue_mask);
+  const bool narrow = std::popcount(layout.red_mask) <= 8 &&
+                      std::popcount(layout.green_mask) <= 8 && std::popcount(layout.blue_mask) <= 8;
   switch (layout.bits) {
     case 1:
       return visit(IndexedKeys<1>(ColoursOf(bitmap)));
@@ -153,17 +171,21 @@ auto VisitKeys(TBitmap& bitmap, Visit visit) {
     case 8:
       return visit(IndexedKeys<8>(ColoursOf(bitmap)));
     case 16:
+      if (contiguous && narrow) return visit(ColourBitsKeys<2>(layout));
       if (contiguous) return visit(MaskedKeys<2>(layout));
       return visit(ConvertedKeys<2>(layout));
     case 24:
       return visit(Bgr24Keys{});
     default:
+      if (contiguous && narrow) return visit(ColourBitsKeys<4>(layout));
       if (contiguous) return visit(MaskedKeys<4>(layout));
       return visit(ConvertedKeys<4>(layout));
   }
 }
 
-// The rule for one line of length pixels, key_at(i) giving pixel i's key.
+// The rule for one line of length pixels, key_at(i) giving pixel i's key. Besides the
+// stop once a run reaches the threshold, the test also ends as soon as the pixels left
+// cannot make one long enough; the answer is the same, with fewer reads.
 template <typename KeyAt>
 bool LineHasContent(int64_t length, const KeyAt& key_at) {
   const int64_t count = RunThreshold(length);
@@ -171,8 +193,8 @@ bool LineHasContent(int64_t length, const KeyAt& key_at) {
   int64_t run = 1;
   auto previous = key_at(0);
   for (int64_t i = 0; i + 1 < length; ++i) {
-    // Enough for border: the rest of the line cannot change that.
     if (run >= count) return false;
+    if (run + (length - 1 - i) < count) return true;
     const auto next = key_at(i + 1);
     run = next == previous ? run + 1 : 1;
     previous = next;
@@ -200,9 +222,75 @@ bool RowOfKeysHasContent(const Keys& keys, const Rows& rows, int y, int width) {
   return LineHasContent(width, [&](int64_t x) { return keys(row, x); });
 }
 
+// Columns are judged a block at a time, over strips of rows: within a strip each column is
+// walked with its state in registers while the strip's rows stay in the cache, instead of
+// one column at a time down the whole image, which touches a new page on every row.
+constexpr int kColumnBlock = 64;
+constexpr int64_t kStripRows = 128;
+
+// Decides columns x0 .. x0 + n - 1 (n <= kColumnBlock), each as LineHasContent would: a
+// column is border when its longest run reaches the threshold. The block stops at the end
+// of the first strip after which every column is decided.
 template <typename Keys>
-bool ColumnOfKeysHasContent(const Keys& keys, const Rows& rows, int x, int height) {
-  return LineHasContent(height, [&](int64_t y) { return keys(rows.first + y * rows.step, x); });
+void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height, bool* content) {
+  using Key = decltype(keys(rows.first, 0));
+  const int64_t count = RunThreshold(height);
+  if (height < 2) {
+    std::fill(content, content + n, false);
+    return;
+  }
+  std::array<Key, kColumnBlock> previous;
+  std::array<int64_t, kColumnBlock> run;
+  std::array<int64_t, kColumnBlock> longest;
+  for (int j = 0; j < n; ++j) {
+    previous[j] = keys(rows.first, x0 + j);
+    run[j] = 1;
+    longest[j] = 1;
+  }
+  for (int64_t begin = 1; begin < height; begin += kStripRows) {
+    const int64_t end = std::min<int64_t>(height, begin + kStripRows);
+    for (int j = 0; j < n; ++j) {
+      const int64_t x = x0 + j;
+      Key last = previous[j];
+      int64_t length = run[j];
+      int64_t best = longest[j];
+      const uint8_t* row = rows.first + begin * rows.step;
+      for (int64_t y = begin; y < end; ++y, row += rows.step) {
+        const Key next = keys(row, x);
+        length = next == last ? length + 1 : 1;
+        best = std::max(best, length);
+        last = next;
+      }
+      previous[j] = last;
+      run[j] = length;
+      longest[j] = best;
+    }
+    // Decided: border once a run is long enough; content once the rows left cannot make
+    // one.
+    const int64_t left = height - end;
+    bool decided = true;
+    for (int j = 0; j < n && decided; ++j)
+      decided = longest[j] >= count || run[j] + left < count;
+    if (decided) break;
+  }
+  for (int j = 0; j < n; ++j)
+    content[j] = longest[j] < count;
+}
+
+// The first content column from the left (or from the right), or -1 when there is none.
+template <typename Keys>
+int FirstContentColumn(const Keys& keys, const Rows& rows, int width, int height, bool from_right) {
+  std::array<bool, kColumnBlock> content;
+  for (int done = 0; done < width; done += kColumnBlock) {
+    const int n = std::min(kColumnBlock, width - done);
+    const int x0 = from_right ? width - done - n : done;
+    DecideColumns(keys, rows, x0, n, height, content.data());
+    for (int i = 0; i < n; ++i) {
+      const int j = from_right ? n - 1 - i : i;
+      if (content[j]) return x0 + j;
+    }
+  }
+  return -1;
 }
 
 template <typename Keys>
@@ -216,14 +304,11 @@ ContentBox ScanBox(const Keys& keys, const Rows& rows, int width, int height) {
     box.bottom = y;
     if (RowOfKeysHasContent(keys, rows, y, width)) break;
   }
-  for (int x = 0; x < width; ++x) {
-    box.left = x;
-    if (ColumnOfKeysHasContent(keys, rows, x, height)) break;
-  }
-  for (int x = width - 1; x >= 0; --x) {
-    box.right = x;
-    if (ColumnOfKeysHasContent(keys, rows, x, height)) break;
-  }
+  // Without a content column the scans end on the far side: left at W - 1, right at 0.
+  const int left = FirstContentColumn(keys, rows, width, height, false);
+  box.left = left >= 0 ? left : std::max(width - 1, 0);
+  const int right = FirstContentColumn(keys, rows, width, height, true);
+  box.right = right >= 0 ? right : std::min(width - 1, 0);
   return box;
 }
 
@@ -248,7 +333,9 @@ bool ColumnHasContent(TBitmap& bitmap, int x) {
   const Rows rows = RowsOf(bitmap);
   if (rows.first == nullptr) return false;
   return VisitKeys(bitmap, [&](const auto& keys) {
-    return ColumnOfKeysHasContent(keys, rows, x, bitmap.Height());
+    bool content = false;
+    DecideColumns(keys, rows, x, 1, bitmap.Height(), &content);
+    return content;
   });
 }
 
