@@ -73,6 +73,17 @@ PngBuilder& PngBuilder::Idat(const Bytes& raw, size_t piece) {
   return *this;
 }
 
+PngBuilder& PngBuilder::IdatPieces(const Bytes& stream, const std::vector<size_t>& pattern) {
+  size_t at = 0;
+  for (size_t turn = 0; at < stream.size(); ++turn) {
+    const size_t take = std::min(pattern[turn % pattern.size()], stream.size() - at);
+    Chunk("IDAT", Bytes(stream.begin() + static_cast<long>(at),
+                        stream.begin() + static_cast<long>(at + take)));
+    at += take;
+  }
+  return *this;
+}
+
 PngBuilder& PngBuilder::Iend() {
   return Chunk("IEND", {});
 }

@@ -2,6 +2,7 @@
 // the codec's own CRC.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ class PngBuilder {
                    uint8_t interlace = 0);
   // The raw bytes as one zlib stream, cut into IDAT chunks of at most piece bytes.
   PngBuilder& Idat(const Bytes& raw, size_t piece = SIZE_MAX);
+  // A ready zlib stream cut into IDAT chunks whose sizes follow the pattern, repeated until
+  // the stream is used up; a size of 0 makes an empty chunk (the pattern needs one above 0).
+  PngBuilder& IdatPieces(const Bytes& stream, const std::vector<size_t>& pattern);
   PngBuilder& Iend();
   PngBuilder& Raw(const Bytes& bytes);
 
