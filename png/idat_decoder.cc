@@ -21,12 +21,6 @@ namespace {
 
 const ChunkName kIdatName = {'I', 'D', 'A', 'T'};
 
-[[noreturn]] void RaiseZlibError(int code) {
-  std::string message(kZlibError);
-  message += ZlibResultDescription(code);
-  RaisePngError<EPNGZLIBError>(message);
-}
-
 // Reads a stored 4-byte CRC and compares it with the register; one that cannot be read in
 // full does not match.
 void TestStoredCrc(platform::TStream& stream, uint32_t crc) {

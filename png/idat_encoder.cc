@@ -26,10 +26,6 @@ namespace {
 constexpr uint8_t kIdatType[4] = {'I', 'D', 'A', 'T'};
 constexpr uint8_t kAllFilters = 0x1F;
 
-[[noreturn]] void RaiseZlibError(int code) {
-  RaisePngError<EPNGZLIBError>(std::string(kZlibError) + std::string(ZlibResultDescription(code)));
-}
-
 // The header's image can be encoded only when a packing exists for it and its buffer is laid
 // out as that packing reads it; anything else is refused before an IDAT byte is written.
 void CheckEncodable(const TChunkIHDR& header, const Packing& packing) {

@@ -14,7 +14,6 @@ namespace png {
 namespace {
 
 // zlib compares only the major version of this text with its own.
-constexpr char kZlibVersionText[] = "1.1.4";
 constexpr uInt kWorkBufferSize = 256;
 
 int InitialiseDeflate(z_stream& stream, uint8_t level) {
@@ -34,8 +33,7 @@ void OpenDeflate(platform::TStream& stream, uint8_t level, uint32_t buffer_size,
   context.ZStream.avail_out = buffer_size;
   const int result = InitialiseDeflate(context.ZStream, level);
   if (result != Z_OK) {
-    RaisePngError<EPNGZLIBError>(std::string(kZlibError) +
-                                 std::string(ZlibResultDescription(result)));
+    RaiseZlibError(result);
   }
 }
 

@@ -8,35 +8,17 @@ namespace png {
 
 namespace {
 
-// zlib 1.2.x compares only the first character of the version it is given.
-constexpr char kZlibVersion[] = "1.1.4";
 constexpr size_t kInflateBufferSize = 65535;
 constexpr uInt kBlockWorkSize = 256;
 
-constexpr std::array<std::string_view, 9> kZlibResultDescriptions = {"incompatible version (-6)",
-                                                                     "buffer error (-5)",
-                                                                     "insufficient memory (-4)",
-                                                                     "data error (-3)",
-                                                                     "stream error (-2)",
-                                                                     "file error (-1)",
-                                                                     "(0)",
-                                                                     "stream end (1)",
-                                                                     "need dictionary (2)"};
-
 }  // namespace
-
-std::string_view ZlibResultDescription(int code) {
-  const int index = code + 6;
-  if (index < 0 || index >= static_cast<int>(kZlibResultDescriptions.size())) return {};
-  return kZlibResultDescriptions[static_cast<size_t>(index)];
-}
 
 void OpenInflate(platform::TStream& stream, TZlibStreamContext& context) {
   context.ZStream = z_stream{};
   context.IoBuffer.assign(kInflateBufferSize, 0);
   context.FileStream = &stream;
   // A refused initialisation shows up as an error from the first inflate call.
-  inflateInit_(&context.ZStream, kZlibVersion, static_cast<int>(sizeof(z_stream)));
+  inflateInit_(&context.ZStream, kZlibVersionText, static_cast<int>(sizeof(z_stream)));
 }
 
 void CloseInflate(TZlibStreamContext& context) {
@@ -50,7 +32,7 @@ bool DecompressBlock(const uint8_t* data, int32_t size, std::vector<uint8_t>& bl
   decompressed_size = 0;
   block.clear();
   z_stream stream{};
-  inflateInit_(&stream, kZlibVersion, static_cast<int>(sizeof(z_stream)));
+  inflateInit_(&stream, kZlibVersionText, static_cast<int>(sizeof(z_stream)));
   stream.next_in = const_cast<Bytef*>(data);
   stream.avail_in = size > 0 ? static_cast<uInt>(size) : 0;
   std::array<uint8_t, kBlockWorkSize> work;

@@ -13,6 +13,10 @@
 
 namespace png {
 
+// The zlib version text the layer initialises its streams with; zlib compares only the
+// first character.
+inline constexpr char kZlibVersionText[] = "1.1.4";
+
 struct TZlibStreamContext {
   z_stream ZStream{};
   // Decompression: the input buffer of 65,535 bytes; compression: the output buffer.
@@ -22,6 +26,8 @@ struct TZlibStreamContext {
 
 // The text that describes a zlib result code, such as "data error (-3)".
 std::string_view ZlibResultDescription(int code);
+// Raises EPNGZLIBError with the description of the code.
+[[noreturn]] void RaiseZlibError(int code);
 
 // Decompression half.
 void OpenInflate(platform::TStream& stream, TZlibStreamContext& context);

@@ -1,7 +1,10 @@
 // The texts that describe zlib's result codes, for the zlib error messages of both halves.
 #include <array>
+#include <string>
 #include <string_view>
 
+#include "png/exceptions.h"
+#include "png/messages.h"
 #include "png/zlib_layer.h"
 
 namespace png {
@@ -25,6 +28,10 @@ std::string_view ZlibResultDescription(int code) {
   const int index = code - kFirstCode;
   if (index < 0 || index >= static_cast<int>(kZlibResultDescriptions.size())) return {};
   return kZlibResultDescriptions[static_cast<size_t>(index)];
+}
+
+void RaiseZlibError(int code) {
+  RaisePngError<EPNGZLIBError>(std::string(kZlibError) + std::string(ZlibResultDescription(code)));
 }
 
 }  // namespace png
