@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/exception.h"
+#include "png/module.h"
 #include "trim/trim_file.h"
 
 namespace {
@@ -44,6 +45,7 @@ int Report(std::string_view path, std::string_view class_name, std::string_view 
 int main(int argc, char** argv) {
   // A file-size limit then makes the write fail with an error instead of killing the process.
   std::signal(SIGXFSZ, SIG_IGN);
+  const png::CodecModule codec;
   std::string_view path;
   try {
     for (int i = 1; i < argc; ++i) {

@@ -1,15 +1,15 @@
 #include "trim/png_road.h"
 
-#include "platform/exception.h"
-
 namespace trim {
 
-void LoadPngFile(const std::string&, platform::TBitmap&) {
-  throw platform::EInvalidGraphic("PNG files are not supported yet");
+void LoadPngFile(const std::string& path, png::TPNGObject& image, platform::TBitmap& bitmap) {
+  image.LoadFromFile(path);
+  bitmap.Assign(image);
 }
 
-void SavePngFile(const std::string&, platform::TBitmap&) {
-  throw platform::EInvalidGraphic("PNG files are not supported yet");
+void SavePngFile(const std::string& path, png::TPNGObject& image, platform::TBitmap& bitmap) {
+  image.Assign(bitmap);
+  image.SaveToFile(path);
 }
 
 }  // namespace trim

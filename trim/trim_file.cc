@@ -4,6 +4,7 @@
 
 #include "platform/bitmap.h"
 #include "platform/file_replace.h"
+#include "png/png_object.h"
 #include "trim/border.h"
 #include "trim/classify_extension.h"
 #include "trim/png_road.h"
@@ -16,10 +17,19 @@ namespace {
 struct FileObjects {
   std::unique_ptr<platform::TBitmap> SourceBitmap = std::make_unique<platform::TBitmap>();
   std::unique_ptr<platform::TBitmap> CroppedBitmap = std::make_unique<platform::TBitmap>();
+  // Made for every file, whatever its kind; used by the PNG road only.
+  std::unique_ptr<png::TPNGObject> PngImage = MakePngImage();
 
   ~FileObjects() {
     SourceBitmap.reset();
     CroppedBitmap.reset();
+    PngImage.reset();
+  }
+
+  static std::unique_ptr<png::TPNGObject> MakePngImage() {
+    auto image = std::make_unique<png::TPNGObject>();
+    image->SetCompressionLevel(9);
+    return image;
   }
 };
 
@@ -35,7 +45,7 @@ void TrimFile(const std::string& path) {
   if (kind == KindBmp) {
     source.LoadFromFile(path);
   } else {
-    LoadPngFile(path, source);
+    LoadPngFile(path, *objects.PngImage, source);
   }
 
   const ContentBox box = FindContentBox(source);
@@ -50,7 +60,7 @@ void TrimFile(const std::string& path) {
   if (kind == KindBmp) {
     source.SaveToFile(path);
   } else {
-    SavePngFile(path, source);
+    SavePngFile(path, *objects.PngImage, source);
   }
 }
 
