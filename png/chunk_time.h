@@ -12,6 +12,12 @@ class TChunktIME final : public ChunkKind<TChunktIME> {
   static constexpr std::string_view kClassName = "TChunktIME";
   using ChunkKind::ChunkKind;
 
+  // Copies the data and the six time fields, so that a copied image writes the same time.
+  void CopyFrom(const TChunk& source) override;
+  // Data of any length but 7 leaves the fields as they were.
+  bool ReadChunk(platform::TStream& stream, const ChunkName& type, int32_t length) override;
+  bool WriteChunk(platform::TStream& stream) override;
+
   uint16_t Year = 0;
   uint8_t Month = 0;
   uint8_t Day = 0;
