@@ -12,6 +12,12 @@ class TChunktEXt : public ChunkKind<TChunktEXt> {
   static constexpr std::string_view kClassName = "TChunktEXt";
   using ChunkKind::ChunkKind;
 
+  // Copies keyword and text from another text chunk; the save rebuilds the data.
+  void CopyFrom(const TChunk& source) override;
+  // Data shorter than 3 bytes leaves both fields as they were.
+  bool ReadChunk(platform::TStream& stream, const ChunkName& type, int32_t length) override;
+  bool WriteChunk(platform::TStream& stream) override;
+
   // Byte strings, taken from and written to the file unchanged.
   std::string Keyword;
   std::string Text;
