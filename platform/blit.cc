@@ -15,20 +15,30 @@ uint32_t ValueMask(int bits) {
   return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
 }
 
-// Translates source pixel values into destination pixel values; the rule is chosen once.
+// Raster operations on palette indices mean nothing, so they run on colours held as 24-bit
+// values (blue | green << 8 | red << 16).
+const DibFormat& ColourWorkFormat() {
+  static const DibFormat format = DirectFormat(24);
+  return format;
+}
+
+// Translates pixel values of one format into another; the rule is chosen once. Monochrome
+// values take the colours of the device contexts, as in Win32: a colour equal to the source
+// context's background becomes 1, and 0 and 1 become the destination's text and background.
 class ValueTranslator {
  public:
-  ValueTranslator(const BlitSurface& dest, const BlitSurface& source)
-      : dest_(dest.dib->Format()), source_(source.dib->Format()) {
+  ValueTranslator(const DibFormat& dest, COLORREF dest_text, COLORREF dest_background,
+                  const DibFormat& source, COLORREF source_background)
+      : dest_(dest), source_(source) {
     if (SameLayout(dest_, source_)) {
       kind_ = Kind::kSame;
     } else if (source_.monochrome) {
       kind_ = Kind::kFromMonochrome;
-      from_mono_[0] = ColourToValue(dest_, dest.text);
-      from_mono_[1] = ColourToValue(dest_, dest.background);
+      from_mono_[0] = ColourToValue(dest_, dest_text);
+      from_mono_[1] = ColourToValue(dest_, dest_background);
     } else if (dest_.monochrome) {
       kind_ = Kind::kToMonochrome;
-      source_background_ = source.background & 0xFFFFFF;
+      source_background_ = source_background & 0xFFFFFF;
     } else {
       kind_ = Kind::kColour;
     }
@@ -74,6 +84,33 @@ class ValueTranslator {
   std::unordered_map<uint32_t, uint32_t> cache_;
 };
 
+void CombineValues(uint32_t rop, const uint32_t* existing, uint32_t mask, int count,
+                   uint32_t* values) {
+  switch (rop) {
+    case SRCAND:
+      for (int i = 0; i < count; ++i)
+        values[i] &= existing[i];
+      break;
+    case SRCPAINT:
+      for (int i = 0; i < count; ++i)
+        values[i] |= existing[i];
+      break;
+    case NOTSRCCOPY:
+      for (int i = 0; i < count; ++i)
+        values[i] = ~values[i] & mask;
+      break;
+    default:
+      break;
+  }
+}
+
+// The source coordinate under the centre of destination pixel i of a span of dest_size pixels
+// that shows source_size pixels.
+int NearestSource(int start, int i, int source_size, int dest_size) {
+  return start + static_cast<int>((2 * static_cast<int64_t>(i) + 1) * source_size /
+                                  (2 * static_cast<int64_t>(dest_size)));
+}
+
 // The common case of a crop: same layout, no scaling, plain copy of whole bytes.
 bool TryCopyRows(Dib& dest, const BlitRect& to, const Dib& source, const BlitRect& from) {
   const int bits = dest.Format().bits;
@@ -109,7 +146,7 @@ bool StretchPixels(const BlitSurface& dest, const BlitRect& to, const BlitSurfac
   int first = -1;
   for (int i = 0; i < to.width; ++i) {
     const int x = to.x + i;
-    const int sx = from.x + static_cast<int>(static_cast<int64_t>(i) * from.width / to.width);
+    const int sx = NearestSource(from.x, i, from.width, to.width);
     if (x < 0 || x >= out.Width() || sx < 0 || sx >= in.Width()) {
       if (first >= 0) break;
       continue;
@@ -122,8 +159,17 @@ bool StretchPixels(const BlitSurface& dest, const BlitRect& to, const BlitSurfac
   const int span_begin = *std::min_element(source_x.begin(), source_x.end());
   const int span_end = *std::max_element(source_x.begin(), source_x.end()) + 1;
 
-  ValueTranslator translator(dest, source);
-  const uint32_t mask = ValueMask(out.Format().bits);
+  const DibFormat& out_format = out.Format();
+  const bool by_colour = rop != SRCCOPY && out_format.Indexed() && !out_format.monochrome;
+  // By colour: source and destination values become colours, and the results go back to the
+  // nearest entries of the destination's table.
+  const DibFormat& work_format = by_colour ? ColourWorkFormat() : out_format;
+  ValueTranslator translator(work_format, dest.text, dest.background, in.Format(),
+                             source.background);
+  ValueTranslator to_work(work_format, dest.text, dest.background, out_format, dest.background);
+  ValueTranslator from_work(out_format, dest.text, dest.background, work_format, dest.background);
+  const uint32_t mask = ValueMask(work_format.bits);
+
   std::vector<uint32_t> source_row(static_cast<size_t>(span_end - span_begin));
   std::vector<uint32_t> translated(source_row.size());
   std::vector<uint32_t> values(static_cast<size_t>(count));
@@ -131,7 +177,7 @@ bool StretchPixels(const BlitSurface& dest, const BlitRect& to, const BlitSurfac
   int last_sy = -1;
   for (int j = 0; j < to.height; ++j) {
     const int y = to.y + j;
-    const int sy = from.y + static_cast<int>(static_cast<int64_t>(j) * from.height / to.height);
+    const int sy = NearestSource(from.y, j, from.height, to.height);
     if (y < 0 || y >= out.Height() || sy < 0 || sy >= in.Height()) continue;
     if (sy != last_sy) {
       ReadPixelValues(in, sy, span_begin, span_end - span_begin, source_row.data());
@@ -140,18 +186,11 @@ bool StretchPixels(const BlitSurface& dest, const BlitRect& to, const BlitSurfac
     }
     for (int i = 0; i < count; ++i)
       values[i] = translated[source_x[i] - span_begin];
-    if (rop == SRCAND || rop == SRCPAINT) {
+    if (rop != SRCCOPY) {
       ReadPixelValues(out, y, to.x + first, count, existing.data());
-      if (rop == SRCAND) {
-        for (int i = 0; i < count; ++i)
-          values[i] &= existing[i];
-      } else {
-        for (int i = 0; i < count; ++i)
-          values[i] |= existing[i];
-      }
-    } else if (rop == NOTSRCCOPY) {
-      for (int i = 0; i < count; ++i)
-        values[i] = ~values[i] & mask;
+      if (by_colour) to_work.Translate(existing.data(), count, existing.data());
+      CombineValues(rop, existing.data(), mask, count, values.data());
+      if (by_colour) from_work.Translate(values.data(), count, values.data());
     }
     WritePixelValues(out, y, to.x + first, count, values.data());
   }

@@ -21,9 +21,11 @@ struct BlitRect {
   int height = 0;
 };
 
-// Copies source onto dest with nearest-pixel scaling and a raster operation (SRCCOPY,
-// SRCAND, SRCPAINT or NOTSRCCOPY), clipped to both bitmaps. Colours convert between
-// formats; monochrome bitmaps take their colours from the device contexts as in Win32.
+// Copies source onto dest with nearest-pixel scaling (each destination pixel shows the source
+// pixel under its centre) and a raster operation (SRCCOPY, SRCAND, SRCPAINT or NOTSRCCOPY),
+// clipped to both bitmaps. Colours convert between formats; monochrome bitmaps take their
+// colours from the device contexts as in Win32. On indexed destinations the raster operations
+// combine colours and store the nearest entry.
 // Returns false for an operation this layer does not know.
 bool StretchPixels(const BlitSurface& dest, const BlitRect& to, const BlitSurface& source,
                    const BlitRect& from, uint32_t rop);

@@ -381,10 +381,14 @@ int StretchDIBits(HDC dest, int x, int y, int width, int height, int source_x, i
   if (FindDc(dest) == nullptr || info == nullptr || bits == nullptr) return 0;
   auto source = Dib::WrapInfo(*info, bits);
   if (!source) return 0;
-  // The source rectangle is measured from the top of the image.
+  // As in Win32, source_y counts rows from the DIB's first row in memory: the bottom row of a
+  // bottom-up DIB. The blit engine counts from the top.
+  const int64_t top =
+      source->TopDown() ? int64_t{source_y} : int64_t{source->Height()} - source_y - source_height;
+  if (top < INT32_MIN || top > INT32_MAX) return 0;
   BlitSurface from{source.get(), 0xFFFFFF, 0};
   if (!StretchPixels(SurfaceOf(dest), BlitRect{x, y, width, height}, from,
-                     BlitRect{source_x, source_y, source_width, source_height}, rop)) {
+                     BlitRect{source_x, static_cast<int>(top), source_width, source_height}, rop)) {
     return 0;
   }
   return source_height;

@@ -50,6 +50,8 @@ bool BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
 // Nearest-pixel scaling from the source rectangle to the destination rectangle.
 bool StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int source_x,
                 int source_y, int source_width, int source_height, uint32_t rop);
+// The source rectangle's y counts from the DIB's first row in memory, so from the bottom of a
+// bottom-up DIB.
 int StretchDIBits(HDC dest, int x, int y, int width, int height, int source_x, int source_y,
                   int source_width, int source_height, const void* bits, const BITMAPINFO* info,
                   uint32_t usage, uint32_t rop);
