@@ -1,11 +1,26 @@
 // The image on the clipboard, as a platform bitmap.
-// Placeholder until the clipboard transfer lands.
+#include "platform/bitmap.h"
 #include "png/png_object.h"
 
 namespace png {
 
-void TPNGObject::SaveToClipboardFormat(uint16_t&, platform::HBITMAP&, platform::HPALETTE&) {}
+// The image is drawn, with its transparency, over what a new bitmap holds (black), and that
+// bitmap goes to the clipboard.
+void TPNGObject::SaveToClipboardFormat(uint16_t& format, platform::HBITMAP& data,
+                                       platform::HPALETTE& palette) {
+  platform::TBitmap bitmap;
+  bitmap.SetWidth(Width());
+  bitmap.SetHeight(Height());
+  Draw(bitmap.Canvas(), platform::Rect(0, 0, bitmap.Width(), bitmap.Height()));
+  bitmap.SaveToClipboardFormat(format, data, palette);
+}
 
-void TPNGObject::LoadFromClipboardFormat(uint16_t&, platform::HBITMAP&, platform::HPALETTE&) {}
+// A clipboard bitmap is never transparent.
+void TPNGObject::LoadFromClipboardFormat(uint16_t& format, platform::HBITMAP& data,
+                                         platform::HPALETTE& palette) {
+  platform::TBitmap bitmap;
+  bitmap.LoadFromClipboardFormat(format, data, palette);
+  ConvertFromBitmapHandle(bitmap.Handle(), false, 0);
+}
 
 }  // namespace png
