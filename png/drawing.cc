@@ -284,10 +284,13 @@ void TPNGObject::DrawAlphaBlended(HDC dc, const platform::TRect& rect) {
   std::vector<uint8_t> indices(source.bits == 24 ? 0 : row_pixels);
   std::vector<uint8_t> opacity(source.alpha_plane != nullptr ? 0 : row_pixels, 255);
   const UnpackRow unpack = UnpackerFor(source.bits);
+  // The buffer's rows are bottom-up: the top row is its last.
+  const uint8_t* top_row = GetRowAddress(0);
+  const int64_t stride = header.RowStride;
   uint8_t* out = static_cast<uint8_t*>(memory);
   const uint8_t* alpha = source.alpha_plane;
   for (int y = 0; y < height; ++y, out += 4 * row_pixels) {
-    const uint8_t* row = GetRowAddress(y);
+    const uint8_t* row = top_row - stride * y;
     const uint8_t* row_alpha = opacity.data();
     if (alpha != nullptr) row_alpha = alpha + static_cast<int64_t>(y) * width;
     if (source.bits == 24) {
