@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include "png/png_object.h"
+#include "png/zlib_layer.h"
 
 namespace png {
 
@@ -11,6 +15,9 @@ namespace {
 
 // Data of at least this many bytes holds a keyword, its zero byte and some text.
 constexpr int32_t kShortestText = 3;
+// The same, with the compression-method byte.
+constexpr int32_t kShortestCompressedText = 4;
+constexpr uint8_t kMethodZlib = 0;
 
 // Data bytes up to the first zero byte (all of them when there is none).
 std::string KeywordOf(const uint8_t* data, int32_t length) {
@@ -61,6 +68,42 @@ bool TChunktEXt::WriteChunk(platform::TStream& stream) {
                         Text.size())) {
     return false;
   }
+  return TChunk::WriteChunk(stream);
+}
+
+bool TChunkzTXt::ReadChunk(platform::TStream& stream, const ChunkName& type, int32_t length) {
+  const bool result = TChunktEXt::ReadChunk(stream, type, length);
+  if (!result || length < kShortestCompressedText) return result;
+  const uint8_t* data = Payload.data();
+  Keyword = KeywordOf(data, length);
+  Text.clear();
+  const size_t method_at = Keyword.size() + 1;
+  if (method_at >= static_cast<size_t>(length) || data[method_at] != kMethodZlib) return result;
+  const auto compressed_size = static_cast<int32_t>(static_cast<size_t>(length) - method_at - 1);
+  std::vector<uint8_t> block;
+  int32_t size = 0;
+  std::string message;
+  // A text that does not decompress is dropped; the chunk stays.
+  if (compressed_size > 0 &&
+      DecompressBlock(data + method_at + 1, compressed_size, block, size, message)) {
+    Text.assign(block.begin(), block.begin() + std::clamp<int64_t>(size, 0, block.size()));
+  }
+  return result;
+}
+
+bool TChunkzTXt::WriteChunk(platform::TStream& stream) {
+  if (Text.empty()) Text = " ";
+  if (Text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+  std::vector<uint8_t> block;
+  int32_t size = 0;
+  std::string message;
+  if (!CompressBlock(reinterpret_cast<const uint8_t*>(Text.data()),
+                     static_cast<int32_t>(Text.size()), OwnerImage->CompressionLevel(), message,
+                     size, block)) {
+    return false;
+  }
+  const size_t compressed = static_cast<size_t>(std::clamp<int64_t>(size, 0, block.size()));
+  if (!BuildKeywordData(*this, Keyword, true, block.data(), compressed)) return false;
   return TChunk::WriteChunk(stream);
 }
 

@@ -23,10 +23,16 @@ class TChunktEXt : public ChunkKind<TChunktEXt> {
   std::string Text;
 };
 
+// Text holds the decompressed text. A text that does not decompress (or whose method is not
+// 0, zlib) loads empty; one that does not compress is left out of the file.
 class TChunkzTXt final : public ChunkKind<TChunkzTXt, TChunktEXt> {
  public:
   static constexpr std::string_view kClassName = "TChunkzTXt";
   using ChunkKind::ChunkKind;
+
+  bool ReadChunk(platform::TStream& stream, const ChunkName& type, int32_t length) override;
+  // An empty text is saved, and kept, as one space.
+  bool WriteChunk(platform::TStream& stream) override;
 };
 
 }  // namespace png

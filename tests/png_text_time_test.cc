@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/stream.h"
@@ -12,6 +13,7 @@
 namespace png {
 namespace {
 
+using namespace std::string_literals;
 using tests::Bytes;
 
 // A 1 x 1 image file with one extra chunk between header and image data.
@@ -45,7 +47,6 @@ struct TextCase {
 };
 
 TEST(PngTextChunk, LoadsKeywordAndTextAndSavesThemBack) {
-  using namespace std::string_literals;
   const TextCase cases[] = {
       {"keyword and text", BytesOf("Title\0abc"s), "Title", "abc", BytesOf("Title\0abc"s)},
       {"two bytes", {'a', 0}, "", "", {0}},
@@ -101,7 +102,6 @@ TEST(PngTimeChunk, LoadsSevenBytesAndSavesSevenBytes) {
 }
 
 TEST(PngTextTimeCopy, CopiedImageWritesTheSameTimeAndText) {
-  using namespace std::string_literals;
   const Bytes file = tests::OnePixelStart()
                          .Chunk("tIME", {0x07, 0xD8, 0x05, 0x1F, 0x17, 0x3B, 0x3C})
                          .Chunk("tEXt", BytesOf("Title\0abc"s))
@@ -120,6 +120,76 @@ TEST(PngTextTimeCopy, CopiedImageWritesTheSameTimeAndText) {
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(text->Keyword, "Title");
   EXPECT_EQ(text->Text, "abc");
+}
+
+std::unique_ptr<TPNGObject> LoadZtxt(const Bytes& data) {
+  return tests::LoadPng(FileWith("zTXt", data));
+}
+
+struct CompressedLoadCase {
+  const char* name;
+  Bytes data;
+  std::string keyword;
+  std::string text;
+};
+
+TEST(PngCompressedText, LoadsTheTextThatDecompressesAndNothingElse) {
+  const Bytes hello = tests::ZlibCompress(BytesOf("Hello\0zTXt"s));
+  Bytes damaged = hello;
+  damaged[4] ^= 0xFF;
+  const CompressedLoadCase cases[] = {
+      {"zlib", tests::Concat({BytesOf("Comment\0\0"s), hello}), "Comment", "Hello\0zTXt"s},
+      {"method 1", tests::Concat({BytesOf("Comment\0\1"s), hello}), "Comment", ""},
+      {"damaged stream", tests::Concat({BytesOf("Comment\0\0"s), damaged}), "Comment", ""},
+      {"truncated stream",
+       tests::Concat({BytesOf("Comment\0\0"s), Bytes(hello.begin(), hello.end() - 6)}), "Comment",
+       ""},
+      {"method byte and no data", BytesOf("ab\0\0"s), "ab", ""},
+      {"no method byte", BytesOf("abc\0"s), "abc", ""},
+      {"no zero byte", BytesOf("abcd"), "abcd", ""},
+      // Three bytes keep what the plain text load found.
+      {"three bytes", BytesOf("k\0v"s), "k", "v"},
+  };
+  for (const CompressedLoadCase& c : cases) {
+    auto image = LoadZtxt(c.data);
+    auto* chunk = image->Chunks.FirstChunkOfClass<TChunkzTXt>();
+    ASSERT_NE(chunk, nullptr) << c.name;
+    EXPECT_EQ(chunk->Keyword, c.keyword) << c.name;
+    EXPECT_EQ(chunk->Text, c.text) << c.name;
+  }
+}
+
+TEST(PngCompressedText, SavesAtTheImageCompressionLevel) {
+  const std::string text(300, 'x');
+  for (const uint8_t level : {0, 9}) {
+    auto image = LoadZtxt(tests::Concat({BytesOf("Comment\0\0"s), tests::ZlibCompress({})}));
+    image->SetCompressionLevel(level);
+    auto* chunk = image->Chunks.FirstChunkOfClass<TChunkzTXt>();
+    chunk->Text = text;
+    EXPECT_EQ(WrittenData(*chunk),
+              tests::Concat({BytesOf("Comment\0\0"s), tests::ZlibCompress(BytesOf(text), level)}))
+        << int{level};
+  }
+}
+
+TEST(PngCompressedText, EmptyTextSavesAndKeepsOneSpace) {
+  auto image = LoadZtxt(BytesOf("Comment\0\1"s));
+  auto* chunk = image->Chunks.FirstChunkOfClass<TChunkzTXt>();
+  ASSERT_EQ(chunk->Text, "");
+  const Bytes saved = WrittenData(*chunk);
+  EXPECT_EQ(chunk->Text, " ");
+  EXPECT_EQ(saved, tests::Concat({BytesOf("Comment\0\0"s), tests::ZlibCompress(BytesOf(" "), 7)}));
+}
+
+TEST(PngCompressedText, CopyKeepsClassKeywordAndText) {
+  auto source =
+      LoadZtxt(tests::Concat({BytesOf("Comment\0\0"s), tests::ZlibCompress(BytesOf("Hello"))}));
+  TPNGObject copy;
+  copy.Assign(*source);
+  auto* chunk = copy.Chunks.FirstChunkOfClass<TChunkzTXt>();
+  ASSERT_NE(chunk, nullptr);
+  EXPECT_EQ(chunk->Keyword, "Comment");
+  EXPECT_EQ(chunk->Text, "Hello");
 }
 
 }  // namespace
