@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/bitmap.h"
 #include "platform/gdi.h"
 #include "platform/gdi_objects.h"
 #include "png/png_object.h"
 #include "tests/exception_matchers.h"
+#include "tests/png_builder.h"
 #include "tests/png_memory_image.h"
+#include "tests/png_test_support.h"
 
 namespace png {
 namespace {
@@ -158,6 +161,54 @@ TEST(PngPixelAccess, ReadsTheColourTheDrawingShows) {
   }
   EXPECT_EQ(grey.GetPixelColour(0, 0), Grey(150));
   EXPECT_EQ(indexed.GetPixelColour(0, 0), RGB(10, 20, 30));
+}
+
+struct LoadedCase {
+  const char* name;
+  tests::Bytes file;
+};
+
+// Decoded files, gamma-corrected ones among them: each pixel reads as the colour it shows
+// when the image is drawn at its own size (every alpha is 255).
+TEST(PngPixelAccess, LoadedImagesReadTheColoursTheyDraw) {
+  using tests::PngBuilder;
+  const tests::Bytes gamma = tests::Be32(100000);
+  const tests::Bytes palette = {255, 0, 0, 0, 128, 0, 10, 20, 30, 250, 250, 250};
+  const LoadedCase cases[] = {
+      {"grey 2", PngBuilder().Ihdr(4, 1, 2, 0).Idat({0, 0x1B}).Iend().Data()},
+      {"grey 16", PngBuilder().Ihdr(2, 1, 16, 0).Idat({0, 0x12, 0x34, 0xAB, 0xCD}).Iend().Data()},
+      {"grey 8 with gamma",
+       PngBuilder().Ihdr(3, 1, 8, 0).Chunk("gAMA", gamma).Idat({0, 1, 64, 200}).Iend().Data()},
+      {"grey with alpha 8", PngBuilder()
+                                .Ihdr(2, 1, 8, 4)
+                                .Chunk("gAMA", gamma)
+                                .Idat({0, 100, 255, 7, 255})
+                                .Iend()
+                                .Data()},
+      {"grey with alpha 16",
+       PngBuilder().Ihdr(1, 1, 16, 4).Idat({0, 0x80, 0x01, 0xFF, 0xFF}).Iend().Data()},
+      {"indexed 2 with gamma", PngBuilder()
+                                   .Ihdr(3, 1, 2, 3)
+                                   .Chunk("gAMA", gamma)
+                                   .Chunk("PLTE", palette)
+                                   .Idat({0, 0xD8})
+                                   .Iend()
+                                   .Data()},
+      {"truecolour 16", PngBuilder().Ihdr(1, 1, 16, 2).Idat({0, 1, 2, 3, 4, 5, 6}).Iend().Data()},
+      {"truecolour with alpha",
+       PngBuilder().Ihdr(1, 1, 8, 6).Chunk("gAMA", gamma).Idat({0, 9, 99, 199, 255}).Iend().Data()},
+  };
+  for (const LoadedCase& c : cases) {
+    auto image = tests::LoadPng(c.file);
+    platform::TBitmap canvas;
+    canvas.SetWidth(image->Width());
+    canvas.SetHeight(image->Height());
+    image->Draw(canvas.Canvas(), platform::Rect(0, 0, image->Width(), image->Height()));
+    for (int x = 0; x < image->Width(); ++x) {
+      EXPECT_EQ(image->GetPixelColour(x, 0), static_cast<COLORREF>(canvas.Canvas().Pixels(x, 0)))
+          << c.name << " at " << x;
+    }
+  }
 }
 
 TEST(PngPixelAccess, IndexedPixelsOutsideThePalette) {
