@@ -252,13 +252,13 @@ COLORREF ValueToColour(const DibFormat& format, uint32_t value) {
              ExpandChannel(value, format.blue_mask));
 }
 
-uint32_t NearestColourIndex(const std::vector<RGBQUAD>& colours, COLORREF colour) {
+uint32_t NearestColourIndex(const RGBQUAD* colours, size_t count, COLORREF colour) {
   const int red = GetRValue(colour);
   const int green = GetGValue(colour);
   const int blue = GetBValue(colour);
   uint32_t best = 0;
   int best_distance = 1 << 30;
-  for (uint32_t i = 0; i < colours.size(); ++i) {
+  for (uint32_t i = 0; i < count; ++i) {
     const int dr = colours[i].rgbRed - red;
     const int dg = colours[i].rgbGreen - green;
     const int db = colours[i].rgbBlue - blue;

@@ -2,6 +2,7 @@
 // platform layer, device-dependent or not, is one of these, since there is no display.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -95,7 +96,10 @@ COLORREF ValueToColour(const DibFormat& format, uint32_t value);
 // The pixel value of the format nearest to a colour.
 uint32_t ColourToValue(const DibFormat& format, COLORREF colour);
 // The first colour-table entry nearest to a colour (squared distance over red, green, blue).
-uint32_t NearestColourIndex(const std::vector<RGBQUAD>& colours, COLORREF colour);
+uint32_t NearestColourIndex(const RGBQUAD* colours, size_t count, COLORREF colour);
+inline uint32_t NearestColourIndex(const std::vector<RGBQUAD>& colours, COLORREF colour) {
+  return NearestColourIndex(colours.data(), colours.size(), colour);
+}
 
 // Same pixel layout and colours, so values can be copied unchanged.
 bool SameLayout(const DibFormat& a, const DibFormat& b);

@@ -63,26 +63,6 @@ RGBQUAD EntryFromPalette(uint32_t entry) {
                  static_cast<uint8_t>(entry >> 16), 0};
 }
 
-// The first of the leading count entries nearest to the colour (squared distance).
-uint32_t NearestEntry(const RGBQUAD* table, uint32_t count, COLORREF colour) {
-  const int red = platform::GetRValue(colour);
-  const int green = platform::GetGValue(colour);
-  const int blue = platform::GetBValue(colour);
-  uint32_t best = 0;
-  int best_distance = 1 << 30;
-  for (uint32_t i = 0; i < count; ++i) {
-    const int dr = table[i].rgbRed - red;
-    const int dg = table[i].rgbGreen - green;
-    const int db = table[i].rgbBlue - blue;
-    const int distance = dr * dr + dg * dg + db * db;
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = i;
-    }
-  }
-  return best;
-}
-
 // Where a pixel of d bits lies in an indexed row: the byte and the shift of its bits.
 struct IndexedPosition {
   int64_t byte;
@@ -384,7 +364,8 @@ void TPNGObject::SetIndexedPixel(int x, int y, COLORREF colour) {
   const COLORREF wanted = platform::ColorToRGB(static_cast<platform::TColor>(colour));
   const platform::HPALETTE palette = GetPalette();
   uint32_t index = palette ? platform::GetNearestPaletteIndex(palette, wanted) : usable;
-  if (index >= usable) index = NearestEntry(header.BufferInfo.bmiColors, usable, wanted);
+  if (index >= usable)
+    index = platform::NearestColourIndex(header.BufferInfo.bmiColors, usable, wanted);
   const IndexedPosition at = PositionOf(x, bits);
   uint8_t& byte = GetRowAddress(y)[at.byte];
   byte = static_cast<uint8_t>((byte & ~(at.mask << at.shift)) | (index << at.shift));
