@@ -1,25 +1,20 @@
 // The trim program run on files in a temporary folder.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/bitmap.h"
 #include "tests/bmp_builder.h"
+#include "tests/program_runner.h"
 
 namespace {
 
@@ -27,81 +22,14 @@ namespace fs = std::filesystem;
 using platform::RGBQUAD;
 using platform::TBitmap;
 using platform::TPixelFormat;
+using tests::FileBytes;
+using tests::FolderEntries;
+using tests::RunResult;
+using tests::RunTrim;
+using tests::WriteBytes;
 
 constexpr RGBQUAD Entry(uint8_t red, uint8_t green, uint8_t blue) {
   return RGBQUAD{blue, green, red, 0};
-}
-
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-    text.append(buffer, buffer + got);
-  return text;
-}
-
-// Runs the program with the arguments; a file-size limit, when given, holds for it alone.
-RunResult RunTrim(const std::vector<std::string>& arguments,
-                  std::optional<rlim_t> file_size_limit = std::nullopt) {
-  int out_pipe[2];
-  int err_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) return {};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::dup2(err_pipe[1], STDERR_FILENO);
-    for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
-      ::close(fd);
-    if (file_size_limit) {
-      const rlimit limit{*file_size_limit, *file_size_limit};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    std::vector<char*> argv{const_cast<char*>(TRIM_BINARY)};
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(TRIM_BINARY, argv.data());
-    ::_exit(127);
-  }
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  RunResult result;
-  result.out = ReadAll(out_pipe[0]);
-  result.err = ReadAll(err_pipe[0]);
-  ::close(out_pipe[0]);
-  ::close(err_pipe[0]);
-  int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.status = WEXITSTATUS(status);
-  }
-  // Whatever happens, the program never writes to standard output.
-  EXPECT_EQ(result.out, "");
-  return result;
-}
-
-std::vector<uint8_t> FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-std::set<std::string> FolderEntries(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.insert(entry.path().filename());
-  return names;
 }
 
 // A picture drawn with letters: letter 'a' + i is colour i of the palette.
@@ -163,22 +91,8 @@ void SaveTopDownPicture(const fs::path& path, const Letters& rows) {
   WriteBytes(path, tests::BuildBmp(fixture));
 }
 
-class TrimEndToEndTest : public testing::Test {
+class TrimEndToEndTest : public tests::TemporaryFolderTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "trim-e2e-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(folder_, ignored);
-  }
-
-  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
-
   // Loads a BMP file into a fresh bitmap.
   static std::unique_ptr<TBitmap> Load(const std::string& path) {
     auto bitmap = std::make_unique<TBitmap>();
@@ -203,8 +117,6 @@ class TrimEndToEndTest : public testing::Test {
       }
     }
   }
-
-  fs::path folder_;
 };
 
 TEST_F(TrimEndToEndTest, NoArgumentsDoNothing) {
