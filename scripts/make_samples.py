@@ -2,13 +2,15 @@
 """Writes the sample images in examples/ (run from anywhere; the files are committed).
 
 Every sample is an Image: a width, a height and rows of pixels, either (red, green, blue)
-tuples or, with a palette, indices into it. A sample names its file and the options of the
-writer that its extension picks from WRITERS; a new file format needs one writer function
-and one entry there. Python 3 standard library only.
+tuples or, with a palette, indices into it; PNG samples may also hold grey samples, (grey,
+alpha) or (red, green, blue, alpha) tuples, at the bit depth of the file. A sample names its
+file and the options of the writer that its extension picks from WRITERS; a new file format
+needs one writer function and one entry there. Python 3 standard library only.
 """
 
 import os
 import struct
+import zlib
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 
@@ -85,7 +87,96 @@ def write_bmp(path, image, bits=24, top_down=False, pels_per_metre=2835):
         out.write(head + info + masks + table + pixels)
 
 
-WRITERS = {".bmp": write_bmp}
+# --- PNG -----------------------------------------------------------------------------
+
+CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
+
+# Adam7 passes: first column, first row, column step, row step.
+ADAM7 = ((0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
+         (0, 1, 1, 2))
+
+
+def _png_chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+
+def _png_row(image, y, columns, colour_type, bit_depth):
+    """The samples of the given columns of row y, packed at the bit depth."""
+    samples = []
+    for x in columns:
+        value = image.rows[y][x]
+        samples.extend(value if isinstance(value, tuple) else (value,))
+    if bit_depth == 16:
+        return b"".join(struct.pack(">H", sample) for sample in samples)
+    if bit_depth == 8:
+        return bytes(samples)
+    row = bytearray()
+    per_byte = 8 // bit_depth
+    for start in range(0, len(samples), per_byte):
+        byte = 0
+        for i, sample in enumerate(samples[start:start + per_byte]):
+            byte |= sample << (8 - bit_depth * (i + 1))
+        row.append(byte)
+    return bytes(row)
+
+
+def _paeth(left, up, up_left):
+    estimate = left + up - up_left
+    near_left, near_up, near_up_left = (abs(estimate - left), abs(estimate - up),
+                                        abs(estimate - up_left))
+    if near_left <= near_up and near_left <= near_up_left:
+        return left
+    return up if near_up <= near_up_left else up_left
+
+
+def _filtered(row, prior, stride):
+    """The row with the filter whose bytes, read as signed, sum smallest (type byte first)."""
+    best = None
+    for kind in range(5):
+        out = bytearray([kind])
+        for i, byte in enumerate(row):
+            left = row[i - stride] if i >= stride else 0
+            up = prior[i]
+            up_left = prior[i - stride] if i >= stride else 0
+            predictor = (0, left, up, (left + up) // 2, _paeth(left, up, up_left))[kind]
+            out.append((byte - predictor) % 256)
+        cost = sum(min(byte, 256 - byte) for byte in out[1:])
+        if best is None or cost < best[0]:
+            best = (cost, bytes(out))
+    return best[1]
+
+
+def write_png(path, image, colour_type, bit_depth=8, interlace=False, text=None):
+    """A PNG file: header, palette for colour type 3, an optional tEXt comment, the image data
+    (every row with the cheapest of the five filters) and the end."""
+    channels = CHANNELS[colour_type]
+    stride = max(1, channels * bit_depth // 8)
+    passes = ADAM7 if interlace else ((0, 0, 1, 1),)
+    raw = bytearray()
+    for first_x, first_y, step_x, step_y in passes:
+        columns = range(first_x, image.width, step_x)
+        if not columns:
+            continue
+        prior = None
+        for y in range(first_y, image.height, step_y):
+            row = _png_row(image, y, columns, colour_type, bit_depth)
+            raw += _filtered(row, prior or bytes(len(row)), stride)
+            prior = row
+    head = struct.pack(">IIBBBBB", image.width, image.height, bit_depth, colour_type, 0, 0,
+                       1 if interlace else 0)
+    chunks = [_png_chunk(b"IHDR", head)]
+    if colour_type == 3:
+        chunks.append(_png_chunk(b"PLTE", b"".join(bytes(entry) for entry in image.palette)))
+    if text is not None:
+        chunks.append(_png_chunk(b"tEXt", b"Comment\0" + text.encode("latin-1")))
+    chunks.append(_png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)))
+    chunks.append(_png_chunk(b"IEND", b""))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + b"".join(chunks))
+
+
+WRITERS = {".bmp": write_bmp, ".png": write_png}
 
 
 # --- The pictures ------------------------------------------------------------------------
@@ -188,6 +279,67 @@ def edge_to_edge():
     return image
 
 
+def sunset_photo():
+    """PNG truecolour: a white frame, wider at the bottom, around a sunset over the sea."""
+    image = Image(96, 72, (255, 255, 255))
+    for y in range(5, 60):
+        for x in range(6, 90):
+            if (x - 60) ** 2 + (y - 30) ** 2 < 60:
+                image.put(x, y, (255, 220 - y, 60))
+            elif y < 36:
+                image.put(x, y, (250 - y * 2, 120 + y * 3, 90 + x))
+            else:
+                image.put(x, y, (20, 40 + (x * 7 + y * 3) % 50, 120 + y))
+    return image
+
+
+def flag_badge():
+    """PNG indexed, 4 bits: a crimson frame around stripes and a star-like diamond."""
+    palette = [(160, 20, 40), (255, 255, 255), (20, 60, 160), (250, 200, 0), (0, 130, 70),
+               (30, 30, 30)]
+    image = Image(60, 40, 0, palette)
+    for y in range(4, 35):
+        for x in range(5, 54):
+            if abs(x - 29) + abs(y - 19) < 9:
+                image.put(x, y, 3)
+            else:
+                image.put(x, y, 1 + (y // 4 + x // 12) % 2 + 3 * ((x + y) % 7 == 0))
+    return image
+
+
+def xray_scan():
+    """PNG greyscale, 16 bits: a black frame around a soft radial gradient with detail in
+    the low bytes."""
+    image = Image(64, 64, 0)
+    for y in range(7, 57):
+        for x in range(5, 59):
+            distance = ((x - 32) ** 2 + (y - 32) ** 2) ** 0.5
+            image.put(x, y, (60000 - int(distance * 1400)) ^ ((x * 37 + y * 11) % 256))
+    return image
+
+
+def round_sticker():
+    """PNG truecolour with alpha: a fully transparent frame around a round sticker whose edge
+    is half transparent."""
+    image = Image(56, 56, (0, 0, 0, 0))
+    for y in range(6, 50):
+        for x in range(4, 52):
+            distance = ((x - 28) ** 2 + (y - 28) ** 2) ** 0.5
+            alpha = 255 if distance < 20 else 128
+            image.put(x, y, (230 - x * 2, 60 + y * 3, 180, alpha))
+    return image
+
+
+def woven_pattern():
+    """PNG truecolour, Adam7-interlaced, with a comment: a beige frame around a weave."""
+    image = Image(50, 38, (230, 215, 180))
+    for y in range(3, 33):
+        for x in range(4, 45):
+            warp = (x // 3 + y // 6) % 2
+            image.put(x, y, (140, 40 + x * 3, 60) if warp else (40, 80, 120 + y * 3))
+    return image
+
+
 SAMPLES = [
     ("landscape_24bit.bmp", framed_landscape, {"bits": 24}),
     ("logo_8bit.bmp", ringed_logo, {"bits": 8}),
@@ -197,6 +349,12 @@ SAMPLES = [
     ("tiles_topdown_24bit.bmp", top_down_tiles, {"bits": 24, "top_down": True}),
     ("chequer_16bit.bmp", chequered_tile, {"bits": 16}),
     ("no_border_24bit.bmp", edge_to_edge, {"bits": 24}),
+    ("sunset_truecolour.png", sunset_photo, {"colour_type": 2}),
+    ("flag_indexed_4bit.png", flag_badge, {"colour_type": 3, "bit_depth": 4}),
+    ("xray_grey_16bit.png", xray_scan, {"colour_type": 0, "bit_depth": 16}),
+    ("sticker_rgba.png", round_sticker, {"colour_type": 6}),
+    ("weave_interlaced.png", woven_pattern,
+     {"colour_type": 2, "interlace": True, "text": "A woven pattern, stored interlaced"}),
 ]
 
 
