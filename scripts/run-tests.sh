@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds trim and its tests twice, plainly (build/) and with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/), and runs every test of both with ctest.
+# Builds trim and its tests twice, optimised as released (build/, with the benchmark program)
+# and as a debug build with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/,
+# where the platform's handle checks are on too), and runs every test of both with ctest.
 # Installs the packages it needs first. Fails on the first failing build or test.
 set -euo pipefail
 
@@ -23,5 +24,5 @@ build_and_test() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 900)
 }
 
-build_and_test build -DTRIM_SANITIZE=OFF
-build_and_test build-asan -DTRIM_SANITIZE=ON
+build_and_test build -DCMAKE_BUILD_TYPE=Release -DTRIM_SANITIZE=OFF -DTRIM_BUILD_BENCH=ON
+build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DTRIM_SANITIZE=ON
