@@ -1,6 +1,7 @@
 #include "platform/bitmap.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/blit.h"
 #include "platform/clipboard.h"
@@ -24,6 +25,16 @@ HPALETTE PaletteOf(const std::vector<RGBQUAD>& colours) {
 
 }  // namespace
 
+// A bitmap object and its pixels, deleted when the last bitmap sharing it lets go.
+struct BitmapImage {
+  explicit BitmapImage(HBITMAP bitmap) : handle(bitmap) {}
+  ~BitmapImage() { DeleteObject(handle); }
+  BitmapImage(const BitmapImage&) = delete;
+  BitmapImage& operator=(const BitmapImage&) = delete;
+
+  HBITMAP handle;
+};
+
 TCanvas::~TCanvas() {
   Release();
 }
@@ -35,8 +46,10 @@ void TCanvas::Release() {
 }
 
 HDC TCanvas::Handle() {
+  // Asked first: taking pixels of its own makes the bitmap release this context.
+  const HBITMAP bitmap = owner_.WritableHandle();
   if (!dc_) dc_ = CreateCompatibleDC(HDC{});
-  if (owner_.Handle()) SelectObject(dc_, owner_.Handle());
+  if (bitmap) SelectObject(dc_, bitmap);
   return dc_;
 }
 
@@ -61,36 +74,59 @@ void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) {
 TBitmap::TBitmap() : layout_(LayoutOf(pfDevice)), canvas_(std::make_unique<TCanvas>(*this)) {}
 
 TBitmap::~TBitmap() {
+  // The canvas lets go of the pixels before they can be deleted.
   canvas_.reset();
-  if (handle_) DeleteObject(handle_);
+  image_.reset();
   if (palette_) DeleteObject(palette_);
+}
+
+const Dib* TBitmap::CurrentPixels() const {
+  return BitmapPixels(Handle());
+}
+
+HBITMAP TBitmap::Handle() const {
+  return image_ ? image_->handle : HBITMAP{};
+}
+
+HBITMAP TBitmap::WritableHandle() {
+  Unshare();
+  return Handle();
 }
 
 void TBitmap::ReplaceHandle(HBITMAP handle) {
   // The old bitmap must leave the canvas's context before it can be deleted.
   canvas_->Release();
-  if (handle_ && handle_ != handle) DeleteObject(handle_);
+  if (!image_ || image_->handle != handle) {
+    image_ = handle ? std::make_shared<BitmapImage>(handle) : nullptr;
+  }
   if (palette_) DeleteObject(palette_);
   palette_ = HPALETTE{};
-  handle_ = handle;
+}
+
+void TBitmap::Unshare() {
+  if (!image_ || image_.use_count() == 1) return;
+  auto copy = CurrentPixels()->Clone();
+  if (!copy) RaiseOutOfResources();
+  ReplaceHandle(AdoptBitmap(std::move(copy)));
 }
 
 void TBitmap::SetHandle(HBITMAP handle) {
-  ReplaceHandle(handle);
-  if (const Dib* dib = BitmapPixels(handle)) {
-    width_ = dib->Width();
-    height_ = dib->Height();
-    layout_ = dib->Format();
-  } else {
-    handle_ = HBITMAP{};
-    width_ = height_ = 0;
-  }
+  const Dib* dib = BitmapPixels(handle);
+  ReplaceHandle(dib != nullptr ? handle : HBITMAP{});
+  width_ = dib != nullptr ? dib->Width() : 0;
+  height_ = dib != nullptr ? dib->Height() : 0;
+  if (dib != nullptr) layout_ = dib->Format();
+}
+
+const uint8_t* TBitmap::ScanLine(int y) const {
+  const Dib* dib = CurrentPixels();
+  if (dib == nullptr || y < 0 || y >= height_) return nullptr;
+  return dib->Row(y);
 }
 
 uint8_t* TBitmap::ScanLine(int y) {
-  Dib* dib = BitmapPixels(handle_);
-  if (dib == nullptr || y < 0 || y >= height_) return nullptr;
-  return dib->Row(y);
+  Unshare();
+  return const_cast<uint8_t*>(std::as_const(*this).ScanLine(y));
 }
 
 void TBitmap::Resize(int width, int height) {
@@ -101,7 +137,7 @@ void TBitmap::Resize(int width, int height) {
   if (width > 0 && height > 0) {
     auto dib = Dib::Allocate(width, height, layout_, true);
     if (!dib) RaiseOutOfResources();
-    if (const Dib* old = BitmapPixels(handle_)) {
+    if (const Dib* old = CurrentPixels()) {
       // The overlap keeps its pixels; new rows and columns start zero.
       StretchPixels(BlitSurface{dib.get()},
                     BlitRect{0, 0, std::min(width, width_), std::min(height, height_)},
@@ -127,7 +163,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == pfDevice) format = pf32bit;
   if (format == PixelFormat() && format != pfCustom) return;
   DibFormat layout = LayoutOf(format);
-  if (const Dib* old = BitmapPixels(handle_)) {
+  if (const Dib* old = CurrentPixels()) {
     auto dib = Dib::Allocate(width_, height_, layout, true);
     if (!dib) RaiseOutOfResources();
     StretchPixels(BlitSurface{dib.get()}, BlitRect{0, 0, width_, height_},
@@ -142,7 +178,7 @@ void TBitmap::SetColourTable(std::vector<RGBQUAD> colours) {
   colours.resize(std::min<size_t>(colours.size(), size_t{1} << layout_.bits));
   layout_.colours = colours;
   layout_.monochrome = false;
-  if (Dib* dib = BitmapPixels(handle_)) {
+  if (Dib* dib = BitmapPixels(WritableHandle())) {
     dib->Format().colours = std::move(colours);
     dib->Format().monochrome = false;
   }
@@ -152,7 +188,7 @@ void TBitmap::SetColourTable(std::vector<RGBQUAD> colours) {
 
 TColor TBitmap::TransparentColor() const {
   if (transparent_color_ != clDefault) return transparent_color_;
-  const Dib* dib = BitmapPixels(handle_);
+  const Dib* dib = CurrentPixels();
   if (dib == nullptr) return clDefault;
   uint32_t value;
   ReadPixelValues(*dib, height_ - 1, 0, 1, &value);
@@ -174,13 +210,12 @@ void TBitmap::Assign(const TPersistent& source) {
     TGraphic::Assign(source);
     return;
   }
-  HBITMAP copy;
-  if (const Dib* pixels = BitmapPixels(bitmap->handle_)) {
-    auto dib = pixels->Clone();
-    if (!dib) RaiseOutOfResources();
-    copy = AdoptBitmap(std::move(dib));
-  }
-  ReplaceHandle(copy);
+  // The pixels are shared, not copied; whichever bitmap changes them first takes a copy.
+  // Neither canvas may hold them selected meanwhile, or a write through it would be seen
+  // by both.
+  bitmap->canvas_->Release();
+  ReplaceHandle(HBITMAP{});
+  image_ = bitmap->image_;
   width_ = bitmap->width_;
   height_ = bitmap->height_;
   layout_ = bitmap->layout_;
@@ -205,14 +240,14 @@ void TBitmap::LoadFromStream(TStream& stream) {
 }
 
 void TBitmap::SaveToStream(TStream& stream) {
-  if (const Dib* dib = BitmapPixels(handle_)) WriteBmp(stream, *dib, resolution_);
+  if (const Dib* dib = CurrentPixels()) WriteBmp(stream, *dib, resolution_);
 }
 
 void TBitmap::SaveToClipboardFormat(uint16_t& format, HBITMAP& data, HPALETTE& palette) {
   format = CF_BITMAP;
   data = HBITMAP{};
   palette = HPALETTE{};
-  if (const Dib* pixels = BitmapPixels(handle_)) {
+  if (const Dib* pixels = CurrentPixels()) {
     auto dib = pixels->Clone();
     if (!dib) RaiseOutOfResources();
     data = AdoptBitmap(std::move(dib));

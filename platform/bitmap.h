@@ -12,6 +12,7 @@
 namespace platform {
 
 class TBitmap;
+struct BitmapImage;
 
 class TCanvas {
  public:
@@ -35,6 +36,7 @@ class TCanvas {
 
  private:
   friend class TBitmap;
+  struct BitmapImage;
   // Puts the stock bitmap back so that the bitmap can be replaced or deleted.
   void Release();
 
@@ -85,18 +87,30 @@ class TBitmap final : public TGraphic {
   const BmpResolution& Resolution() const { return resolution_; }
   void SetResolution(const BmpResolution& resolution) { resolution_ = resolution; }
 
-  // The bitmap object with the pixels; none while the bitmap is empty.
-  HBITMAP Handle() const { return handle_; }
+  // The bitmap object with the pixels, for reading; none while the bitmap is empty. Writes go
+  // through the canvas or ScanLine, which first give a bitmap that shares its pixels (after
+  // an Assign) a copy of its own.
+  HBITMAP Handle() const;
   // Takes over a bitmap object, which the bitmap deletes when done with it.
   void SetHandle(HBITMAP handle);
-  // The first byte of pixel row y (0 is the top row), as laid out in memory.
+  // The first byte of pixel row y (0 is the top row), as laid out in memory; the non-const
+  // form is for writing and unshares the pixels first.
+  const uint8_t* ScanLine(int y) const;
   uint8_t* ScanLine(int y);
 
  private:
+  friend class TCanvas;
   void ReplaceHandle(HBITMAP handle);
+  // Gives this bitmap pixels of its own when it shares them with another.
+  void Unshare();
+  // The bitmap object, unshared first, for the canvas to draw on.
+  HBITMAP WritableHandle();
+  // The pixels, for reading.
+  const Dib* CurrentPixels() const;
   void Resize(int width, int height);
 
-  HBITMAP handle_;
+  // Bitmaps assigned from each other share their pixels until one of them changes them.
+  std::shared_ptr<BitmapImage> image_;
   int width_ = 0;
   int height_ = 0;
   DibFormat layout_;
