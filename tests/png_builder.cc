@@ -94,21 +94,3 @@ PngBuilder& PngBuilder::Raw(const Bytes& bytes) {
 }
 
 }  // namespace tests
-
-#include "tests/png_test_support.h"
-
-namespace tests {
-
-std::vector<std::string> ChunkTypesOf(const Bytes& file) {
-  std::vector<std::string> types;
-  size_t at = 8;
-  while (at + 8 <= file.size()) {
-    const uint32_t length = (uint32_t{file[at]} << 24) | (uint32_t{file[at + 1]} << 16) |
-                            (uint32_t{file[at + 2]} << 8) | file[at + 3];
-    types.emplace_back(reinterpret_cast<const char*>(&file[at + 4]), 4);
-    at += 12 + static_cast<size_t>(length);
-  }
-  return types;
-}
-
-}  // namespace tests

@@ -30,23 +30,10 @@ struct Format {
   uint8_t bit_depth;
 };
 
-int Channels(uint8_t colour_type) {
-  switch (colour_type) {
-    case 2:
-      return 3;
-    case 4:
-      return 2;
-    case 6:
-      return 4;
-    default:
-      return 1;
-  }
-}
-
 size_t FilterStrideOf(Format format) {
   // Indexed colour filters byte by byte at every depth, 16 bits (not a PNG format) included.
   if (format.colour_type == 3) return 1;
-  return std::max<size_t>(1, Channels(format.colour_type) * format.bit_depth / 8);
+  return std::max<size_t>(1, SamplesPerPixel(format.colour_type) * format.bit_depth / 8);
 }
 
 // Random samples of a whole image, each pixel's samples in PNG order.
@@ -57,7 +44,7 @@ struct SampleImage {
   std::vector<uint16_t> samples;
 
   uint16_t At(uint32_t x, uint32_t y, int channel) const {
-    return samples[(static_cast<size_t>(y) * width + x) * Channels(format.colour_type) +
+    return samples[(static_cast<size_t>(y) * width + x) * SamplesPerPixel(format.colour_type) +
                    static_cast<size_t>(channel)];
   }
 };
@@ -65,7 +52,7 @@ struct SampleImage {
 SampleImage RandomImage(Format format, uint32_t width, uint32_t height, uint32_t seed) {
   std::mt19937 rng(seed);
   SampleImage image{format, width, height, {}};
-  image.samples.resize(static_cast<size_t>(width) * height * Channels(format.colour_type));
+  image.samples.resize(static_cast<size_t>(width) * height * SamplesPerPixel(format.colour_type));
   const uint32_t levels = 1u << format.bit_depth;
   for (uint16_t& sample : image.samples)
     sample = static_cast<uint16_t>(rng() % levels);
@@ -75,7 +62,7 @@ SampleImage RandomImage(Format format, uint32_t width, uint32_t height, uint32_t
 // The scanline (without filter-type byte) of the given columns of row y.
 Bytes PackRow(const SampleImage& image, uint32_t y, const std::vector<uint32_t>& columns) {
   const int depth = image.format.bit_depth;
-  const int channels = Channels(image.format.colour_type);
+  const int channels = SamplesPerPixel(image.format.colour_type);
   Bytes row;
   uint32_t pending = 0;
   int pending_bits = 0;
@@ -241,20 +228,6 @@ std::vector<uint8_t> ExpectedAlpha(const SampleImage& image) {
     }
   }
   return alpha;
-}
-
-// The class and message of what loading the bytes raises; empty when it loads.
-std::string LoadFailure(const Bytes& file) {
-  try {
-    LoadPng(file);
-  } catch (const platform::Exception& error) {
-    return std::string(error.ClassName()) + ": " + error.Message();
-  }
-  return {};
-}
-
-std::string Failure(std::string_view class_name, std::string_view message) {
-  return std::string(class_name) + ": " + std::string(message);
 }
 
 // --- Every colour type, bit depth, filter type and interlace method against the reference.

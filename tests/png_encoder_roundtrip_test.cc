@@ -40,19 +40,6 @@ uint32_t ExpectedSample(const png::TChunkIHDR& header, uint32_t x, uint32_t y, i
   }
 }
 
-int ChannelsOf(uint8_t colour_type) {
-  switch (colour_type) {
-    case 2:
-      return 3;
-    case 4:
-      return 2;
-    case 6:
-      return 4;
-    default:
-      return 1;
-  }
-}
-
 struct Format {
   uint8_t colour_type;
   uint8_t bit_depth;
@@ -85,7 +72,7 @@ TEST_P(EncoderRoundTrip, LibpngReadsBackEverySample) {
   EXPECT_EQ(decoded.bit_depth, format.bit_depth == 2 ? 4 : format.bit_depth);
   EXPECT_EQ(decoded.colour_type, format.colour_type);
   EXPECT_EQ(decoded.interlace, interlacing);
-  const int channels = ChannelsOf(format.colour_type);
+  const int channels = SamplesPerPixel(format.colour_type);
   ASSERT_EQ(decoded.channels, channels);
   int mismatches = 0;
   for (uint32_t y = 0; y < 21; ++y) {

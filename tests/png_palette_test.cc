@@ -21,19 +21,6 @@ namespace {
 
 using platform::RGB;
 
-std::string LoadFailure(const Bytes& file) {
-  try {
-    LoadPng(file);
-  } catch (const platform::Exception& error) {
-    return std::string(error.ClassName()) + ": " + error.Message();
-  }
-  return {};
-}
-
-std::string Failure(std::string_view class_name, std::string_view message) {
-  return std::string(class_name) + ": " + std::string(message);
-}
-
 struct Extra {
   const char* type;
   Bytes data;

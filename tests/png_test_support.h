@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/stream.h"
 #include "png/png_object.h"
@@ -22,6 +24,17 @@ inline Bytes SavePng(png::TPNGObject& image) {
   image.SaveToStream(stream);
   return stream.Bytes();
 }
+
+// The class and message of what loading the bytes raises, as "Class: message"; empty when
+// the bytes load.
+std::string LoadFailure(const Bytes& file);
+// The same text for an expected class and message.
+inline std::string Failure(std::string_view class_name, std::string_view message) {
+  return std::string(class_name) + ": " + std::string(message);
+}
+
+// Samples per pixel of a PNG colour type.
+int SamplesPerPixel(uint8_t colour_type);
 
 // The chunk types of a PNG file, in order.
 std::vector<std::string> ChunkTypesOf(const Bytes& file);
