@@ -50,8 +50,7 @@ bool DecompressBlock(const uint8_t* data, int32_t size, std::vector<uint8_t>& bl
       break;
     }
     const int64_t produced = stream.next_out - before;
-    // The size is reported in 32 bits; a block that outgrows it is refused.
-    if (static_cast<int64_t>(block.size()) + produced > INT32_MAX) {
+    if (static_cast<int64_t>(block.size()) + produced > kMaxDecompressedBlock) {
       result = false;
       message.clear();
       break;

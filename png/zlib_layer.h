@@ -32,8 +32,13 @@ std::string_view ZlibResultDescription(int code);
 // Decompression half.
 void OpenInflate(platform::TStream& stream, TZlibStreamContext& context);
 void CloseInflate(TZlibStreamContext& context);
-// Inflates a whole zlib stream held in memory. On failure returns false with zlib's message
-// text; block may then hold what was inflated so far.
+// The most a memory block may inflate to: a few kilobytes of deflate data can otherwise ask
+// for gigabytes.
+inline constexpr int64_t kMaxDecompressedBlock = int64_t{16} << 20;
+
+// Inflates a whole zlib stream held in memory. On failure (also for a result beyond
+// kMaxDecompressedBlock) returns false with zlib's message text; block may then hold what
+// was inflated so far.
 bool DecompressBlock(const uint8_t* data, int32_t size, std::vector<uint8_t>& block,
                      int32_t& decompressed_size, std::string& message);
 

@@ -149,6 +149,10 @@ TEST(PngCompressedText, LoadsTheTextThatDecompressesAndNothingElse) {
       {"no zero byte", BytesOf("abcd"), "abcd", ""},
       // Three bytes keep what the plain text load found.
       {"three bytes", BytesOf("k\0v"s), "k", "v"},
+      // A small chunk that would inflate beyond 16 MiB is not inflated.
+      {"deflate bomb",
+       tests::Concat({BytesOf("Comment\0\0"s), tests::ZlibCompress(Bytes((16 << 20) + 1, 0))}),
+       "Comment", ""},
   };
   for (const CompressedLoadCase& c : cases) {
     auto image = LoadZtxt(c.data);
