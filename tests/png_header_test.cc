@@ -20,6 +20,18 @@ Bytes HeaderData(uint32_t width, uint32_t height, uint8_t depth, uint8_t colour_
   return data;
 }
 
+// A header chunk with a fresh buffer as chunk 0 of the image.
+TChunkIHDR& AdoptHeader(TPNGObject& image, uint32_t width, uint32_t height, uint8_t depth,
+                        uint8_t colour_type) {
+  auto* header = static_cast<TChunkIHDR*>(image.Chunks.Adopt(std::make_unique<TChunkIHDR>(&image)));
+  header->Width = width;
+  header->Height = height;
+  header->BitDepth = depth;
+  header->ColourType = colour_type;
+  header->AllocateImageBuffer();
+  return *header;
+}
+
 // Loads a file with the given header data and raises what the header load raises.
 void LoadHeader(const Bytes& header) {
   tests::LoadPng(PngBuilder().Chunk("IHDR", header).Idat({0, 0}).Iend().Data());
@@ -74,13 +86,7 @@ TEST(PngHeader, BufferLayoutFollowsColourTypeAndDepth) {
   };
   for (const Case& c : cases) {
     TPNGObject image;
-    auto* header =
-        static_cast<TChunkIHDR*>(image.Chunks.Adopt(std::make_unique<TChunkIHDR>(&image)));
-    header->Width = c.width;
-    header->Height = 2;
-    header->BitDepth = c.depth;
-    header->ColourType = c.colour_type;
-    header->AllocateImageBuffer();
+    TChunkIHDR* header = &AdoptHeader(image, c.width, 2, c.depth, c.colour_type);
     const std::string label = std::to_string(c.colour_type) + "/" + std::to_string(c.depth) + " x" +
                               std::to_string(c.width);
     EXPECT_EQ(header->BufferBitsPerPixel(), c.bits_per_pixel) << label;
@@ -107,12 +113,8 @@ TEST(PngHeader, WidthLimitIsInclusive) {
 
 TEST(PngHeader, SaveWritesTwoBitImagesAsFourBitAndTheObjectsInterlacing) {
   TPNGObject image;
-  auto* header = static_cast<TChunkIHDR*>(image.Chunks.Adopt(std::make_unique<TChunkIHDR>(&image)));
-  header->Width = 2;
-  header->Height = 2;
-  header->BitDepth = 2;
+  TChunkIHDR* header = &AdoptHeader(image, 2, 2, 2, 0);
   header->InterlaceMethod = 1;
-  header->AllocateImageBuffer();
   image.SetInterlacing(0);
   platform::TMemoryStream stream;
   header->WriteChunk(stream);
@@ -130,12 +132,7 @@ TEST(PngHeader, LoadSetsTheObjectsInterlacing) {
 
 TEST(PngHeader, CopyTakesFieldsPixelsAlphaAndColourTable) {
   TPNGObject source;
-  auto* from = static_cast<TChunkIHDR*>(source.Chunks.Adopt(std::make_unique<TChunkIHDR>(&source)));
-  from->Width = 3;
-  from->Height = 2;
-  from->BitDepth = 8;
-  from->ColourType = 4;
-  from->AllocateImageBuffer();
+  TChunkIHDR* from = &AdoptHeader(source, 3, 2, 8, 4);
   from->PixelBuffer[5] = 55;
   from->AlphaBuffer.get()[4] = 44;
   from->BufferInfo.bmiColors[9].rgbRed = 99;

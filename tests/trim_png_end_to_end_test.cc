@@ -54,19 +54,6 @@ std::vector<Scanline> ScanlinesOf(uint32_t width, uint32_t height, bool interlac
   return lines;
 }
 
-int ChannelsOf(uint8_t colour_type) {
-  switch (colour_type) {
-    case 2:
-      return 3;
-    case 4:
-      return 2;
-    case 6:
-      return 4;
-    default:
-      return 1;
-  }
-}
-
 struct Format {
   uint8_t colour_type;
   uint8_t bit_depth;
@@ -85,7 +72,7 @@ struct Picture {
   std::vector<std::vector<uint16_t>> samples;
   std::vector<Rgb> palette;  // colour type 3 only
 
-  int Channels() const { return ChannelsOf(format.colour_type); }
+  int Channels() const { return tests::SamplesPerPixel(format.colour_type); }
   uint16_t Sample(uint32_t x, uint32_t y, int channel) const {
     return samples[y][x * Channels() + channel];
   }
@@ -269,8 +256,8 @@ void ExpectLevel9AndSubFilters(const Bytes& file, const tests::DecodedPng& image
   EXPECT_EQ(payloads[0][0], 0x78);
   EXPECT_EQ(payloads[0][1], 0xDA);
   const Bytes raw = tests::InflateImageData(file);
-  const uint32_t bits_per_pixel =
-      static_cast<uint32_t>(image.bit_depth) * ChannelsOf(static_cast<uint8_t>(image.colour_type));
+  const uint32_t bits_per_pixel = static_cast<uint32_t>(image.bit_depth) *
+                                  tests::SamplesPerPixel(static_cast<uint8_t>(image.colour_type));
   size_t at = 0;
   for (const Scanline& line : ScanlinesOf(image.width, image.height, image.interlace == 1)) {
     ASSERT_LT(at, raw.size());
