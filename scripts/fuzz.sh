@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
+scripts/install-packages.sh cmake ninja-build zlib1g-dev clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTRIM_BUILD_FUZZ=ON -DTRIM_BUILD_TESTS=OFF >/dev/null
 ninja -C build-fuzz png_load_fuzzer bmp_load_fuzzer

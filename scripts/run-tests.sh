@@ -9,7 +9,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 scripts/install-packages.sh g++ cmake ninja-build zlib1g-dev libgtest-dev googletest pngcheck \
-  python3-pil libpng-dev libbenchmark-dev
+  libpng-dev libbenchmark-dev
 
 # Two cores: more parallel jobs only add memory pressure.
 jobs="${TRIM_JOBS:-2}"
