@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "png/chunk.h"
@@ -16,8 +17,15 @@ class TChunkIHDR;
 
 // The scanline bytes of n pixels, without the filter-type byte.
 int32_t ScanlineSize(int32_t pixels, uint8_t colour_type, uint8_t bit_depth);
-// The Paeth predictor: ties go to left, then above, then upper-left.
-uint8_t PaethNeighbour(uint8_t left, uint8_t above, uint8_t upper_left);
+// The Paeth predictor: ties go to left, then above, then upper-left. Inline, since the
+// filter loops of the decoder and the encoder call it for every byte.
+inline uint8_t PaethNeighbour(uint8_t left, uint8_t above, uint8_t upper_left) {
+  const int pa = std::abs(above - upper_left);
+  const int pb = std::abs(left - upper_left);
+  const int pc = std::abs(left + above - 2 * upper_left);
+  if (pa <= pb && pa <= pc) return left;
+  return pb <= pc ? above : upper_left;
+}
 
 // Starting row, starting column, row increment and column increment of Adam7 passes 0-6.
 struct Adam7Pass {

@@ -30,15 +30,6 @@ void TestStoredCrc(platform::TStream& stream, uint32_t crc) {
   }
 }
 
-// The Paeth predictor of PaethNeighbour, inlined into the hot loop.
-inline int Paeth(int a, int b, int c) {
-  const int pa = std::abs(b - c);
-  const int pb = std::abs(a - c);
-  const int pc = std::abs(a + b - 2 * c);
-  if (pa <= pb && pa <= pc) return a;
-  return pb <= pc ? b : c;
-}
-
 // Keeps the zlib stream and the row buffers for one load, and releases them however it ends.
 class LoadScope {
  public:
@@ -163,7 +154,7 @@ void TChunkIDAT::UndoRowFilter() {
       for (int32_t i = 0; i < head; ++i)
         x[i] = static_cast<uint8_t>(x[i] + y[i]);
       for (int32_t i = stride; i < size; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + Paeth(x[i - stride], y[i], y[i - stride]));
+        x[i] = static_cast<uint8_t>(x[i] + PaethNeighbour(x[i - stride], y[i], y[i - stride]));
       break;
     default:
       // None, and the types PNG does not define, leave the scanline as stored.

@@ -78,16 +78,6 @@ void EmitFullBuffer(TZlibStreamContext& context) {
   context.ZStream.avail_out = static_cast<uInt>(context.IoBuffer.size());
 }
 
-// The Paeth predictor of row_geometry.cc, inlined for the per-byte loop.
-inline int Paeth(int left, int above, int upper_left) {
-  const int pa = std::abs(above - upper_left);
-  const int pb = std::abs(left - upper_left);
-  const int pc = std::abs(left + above - 2 * upper_left);
-  if (pa <= pb && pa <= pc) return left;
-  if (pb <= pc) return above;
-  return upper_left;
-}
-
 // Each candidate treats the first s bytes apart, where left and upper-left are 0, so that
 // the loop over the rest runs without a test per byte.
 void SubCandidate(const uint8_t* raw, size_t n, size_t s, uint8_t* out) {
@@ -116,7 +106,7 @@ void PaethCandidate(const uint8_t* raw, const uint8_t* prior, size_t n, size_t s
   for (size_t i = 0; i < head; ++i)
     out[i] = static_cast<uint8_t>(raw[i] - prior[i]);
   for (size_t i = head; i < n; ++i)
-    out[i] = static_cast<uint8_t>(raw[i] - Paeth(raw[i - s], prior[i], prior[i - s]));
+    out[i] = static_cast<uint8_t>(raw[i] - PaethNeighbour(raw[i - s], prior[i], prior[i - s]));
 }
 
 // Positions from 2 on whose byte repeats one of the two bytes before it.

@@ -1,7 +1,4 @@
-// Scanline sizes, the filters' pixel stride and the Paeth predictor, which the decoder and
-// the encoder share.
-#include <cstdlib>
-
+// Scanline sizes and the filters' pixel stride, which the decoder and the encoder share.
 #include "png/chunk_idat.h"
 #include "png/png_object.h"
 
@@ -51,18 +48,6 @@ void TPNGObject::GetRowGeometry(int32_t& row_size, uint32_t& filter_stride) cons
     default:
       break;
   }
-}
-
-uint8_t PaethNeighbour(uint8_t left, uint8_t above, uint8_t upper_left) {
-  const int a = left;
-  const int b = above;
-  const int c = upper_left;
-  const int pa = std::abs(b - c);
-  const int pb = std::abs(a - c);
-  const int pc = std::abs(a + b - 2 * c);
-  if (pa <= pb && pa <= pc) return left;
-  if (pb <= pc) return above;
-  return upper_left;
 }
 
 }  // namespace png
