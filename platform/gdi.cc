@@ -111,6 +111,21 @@ DibFormat CompatibleFormat(HDC dc) {
   return dib != nullptr ? dib->Format() : DirectFormat(32);
 }
 
+// One of a context's two colours; CLR_INVALID for no context.
+COLORREF ColourOf(HDC dc, COLORREF DeviceContext::*colour) {
+  const DeviceContext* context = FindDc(dc);
+  return context != nullptr ? context->*colour : CLR_INVALID;
+}
+
+// Sets one of a context's two colours and returns the one it replaces.
+COLORREF ExchangeColour(HDC dc, COLORREF DeviceContext::*colour, COLORREF value) {
+  DeviceContext* context = FindDc(dc);
+  if (context == nullptr) return CLR_INVALID;
+  const COLORREF previous = context->*colour;
+  context->*colour = value;
+  return previous;
+}
+
 void FillInfoHeader(const Dib& dib, BITMAPINFO* info) {
   BITMAPINFOHEADER& header = info->bmiHeader;
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -189,29 +204,19 @@ bool DeleteObject(HGDIOBJ object) {
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
-  DeviceContext* context = FindDc(dc);
-  if (context == nullptr) return CLR_INVALID;
-  const COLORREF previous = context->background;
-  context->background = colour;
-  return previous;
+  return ExchangeColour(dc, &DeviceContext::background, colour);
 }
 
 COLORREF GetBkColor(HDC dc) {
-  const DeviceContext* context = FindDc(dc);
-  return context != nullptr ? context->background : CLR_INVALID;
+  return ColourOf(dc, &DeviceContext::background);
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
-  DeviceContext* context = FindDc(dc);
-  if (context == nullptr) return CLR_INVALID;
-  const COLORREF previous = context->text;
-  context->text = colour;
-  return previous;
+  return ExchangeColour(dc, &DeviceContext::text, colour);
 }
 
 COLORREF GetTextColor(HDC dc) {
-  const DeviceContext* context = FindDc(dc);
-  return context != nullptr ? context->text : CLR_INVALID;
+  return ColourOf(dc, &DeviceContext::text);
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {
