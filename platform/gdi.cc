@@ -340,16 +340,14 @@ int GetDIBits(HDC, HBITMAP bitmap, uint32_t start, uint32_t lines, void* bits, B
   const int64_t last =
       std::min<int64_t>(first + lines, std::min(source->Height(), target->Height()));
   if (first >= last) return 0;
-  // Rows are counted from the bottom, as in a bottom-up DIB.
-  const int height = target->Height();
-  auto target_row = [&](int64_t line) { return static_cast<int>(height - 1 - line); };
-  auto source_row = [&](int64_t line) { return static_cast<int>(source->Height() - 1 - line); };
+  // Lines are counted from the bottom, as in a bottom-up DIB, so lines first to last - 1
+  // are one band of rows in each bitmap, copied in one blit.
+  const int band = static_cast<int>(last - first);
   BlitSurface to{target.get(), 0xFFFFFF, 0};
   BlitSurface from{source, 0xFFFFFF, 0};
-  for (int64_t line = first; line < last; ++line) {
-    StretchPixels(to, BlitRect{0, target_row(line), target->Width(), 1}, from,
-                  BlitRect{0, source_row(line), source->Width(), 1}, SRCCOPY);
-  }
+  StretchPixels(to, BlitRect{0, static_cast<int>(target->Height() - last), target->Width(), band},
+                from, BlitRect{0, static_cast<int>(source->Height() - last), source->Width(), band},
+                SRCCOPY);
   return static_cast<int>(last - first);
 }
 
