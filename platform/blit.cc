@@ -69,6 +69,9 @@ class ValueTranslator {
   enum class Kind { kSame, kFromMonochrome, kToMonochrome, kColour };
 
   uint32_t Convert(uint32_t value) {
+    // Masks convert in a few shifts; only the nearest-entry search of a colour table is
+    // worth remembering.
+    if (!dest_.Indexed()) return ColourToValue(dest_, ValueToColour(source_, value));
     const auto found = cache_.find(value);
     if (found != cache_.end()) return found->second;
     const uint32_t converted = ColourToValue(dest_, ValueToColour(source_, value));
