@@ -2,6 +2,7 @@
 
 #include "platform/bytes.h"
 #include "platform/dib.h"
+#include "tests/fixture_dump.h"
 
 namespace tests {
 
@@ -67,6 +68,7 @@ std::vector<uint8_t> BuildBmp(const BmpFixture& f) {
   out[1] = 'M';
   platform::StoreLe32(out.data() + 2, static_cast<uint32_t>(out.size()));
   platform::StoreLe32(out.data() + 10, offset);
+  DumpFixture(".bmp", out);
   return out;
 }
 

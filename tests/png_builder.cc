@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tests/fixture_dump.h"
+
 namespace tests {
 
 namespace {
@@ -91,6 +93,11 @@ PngBuilder& PngBuilder::Iend() {
 PngBuilder& PngBuilder::Raw(const Bytes& bytes) {
   data_.insert(data_.end(), bytes.begin(), bytes.end());
   return *this;
+}
+
+const Bytes& PngBuilder::Data() const {
+  DumpFixture(".png", data_);
+  return data_;
 }
 
 }  // namespace tests

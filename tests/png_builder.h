@@ -28,7 +28,7 @@ class PngBuilder {
   PngBuilder& Iend();
   PngBuilder& Raw(const Bytes& bytes);
 
-  const Bytes& Data() const { return data_; }
+  const Bytes& Data() const;
 
  private:
   Bytes data_;
