@@ -5,13 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/pixel_memory.h"
+
 namespace platform {
 
 namespace {
-
-struct FreeDeleter {
-  void operator()(uint8_t* p) const { std::free(p); }
-};
 
 // One colour channel of a masked pixel, widened or narrowed to 8 bits.
 uint8_t ExpandChannel(uint32_t value, uint32_t mask) {
@@ -100,9 +98,8 @@ std::unique_ptr<Dib> Dib::Allocate(int width, int height, DibFormat format, bool
   const int64_t stride = DibStride(width, format.bits);
   if (stride > INT64_MAX / height) return nullptr;
   const int64_t size = stride * height;
-  // calloc hands out fresh zero pages for large blocks, so rows cost memory only once written.
-  std::unique_ptr<uint8_t, FreeDeleter> memory(
-      static_cast<uint8_t*>(std::calloc(static_cast<size_t>(size), 1)));
+  // Fresh zero pages for large blocks, so rows cost memory only once written.
+  std::unique_ptr<uint8_t, FreeDeleter> memory = AllocateZeroedPixels(static_cast<size_t>(size));
   if (!memory) return nullptr;
   return std::unique_ptr<Dib>(
       new Dib(width, height, std::move(format), top_down, memory.release(), true));

@@ -46,18 +46,21 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::FlushWrites() {
-  const uint8_t* data = buffer_.data();
-  int64_t left = write_count_;
+  const int64_t count = write_count_;
   write_count_ = 0;
-  while (left > 0) {
-    const ssize_t written = ::write(fd_, data, static_cast<size_t>(left));
+  WriteThrough(buffer_.data(), count);
+}
+
+void TFileStream::WriteThrough(const uint8_t* data, int64_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(fd_, data, static_cast<size_t>(count));
     if (written < 0) {
       if (errno == EINTR) continue;
       RaiseWriteError(errno);
     }
     if (written == 0) RaiseWriteError(ENOSPC);
     data += written;
-    left -= written;
+    count -= written;
     file_position_ += written;
   }
 }
@@ -111,6 +114,12 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
   DropReadAhead();
   const auto* in = static_cast<const uint8_t*>(buffer);
+  if (count >= kBufferSize) {
+    // Large writes bypass the buffer, as large reads do.
+    FlushWrites();
+    WriteThrough(in, count);
+    return count;
+  }
   int64_t taken = 0;
   while (taken < count) {
     if (write_count_ == kBufferSize) FlushWrites();

@@ -58,6 +58,7 @@ class TFileStream final : public TStream {
 
  private:
   void FlushWrites();
+  void WriteThrough(const uint8_t* data, int64_t count);
   void DropReadAhead();
 
   static constexpr int64_t kBufferSize = 64 * 1024;

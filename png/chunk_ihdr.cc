@@ -82,7 +82,7 @@ void TChunkIHDR::AllocateImageBuffer() {
   if (ColourType == 4 || ColourType == 6) {
     // Zero pages straight from the allocator: memory is committed only as rows are decoded.
     const size_t size = static_cast<size_t>(Width) * Height;
-    AlphaBuffer.reset(static_cast<uint8_t*>(std::calloc(size == 0 ? 1 : size, 1)));
+    AlphaBuffer = platform::AllocateZeroedPixels(size);
     if (!AlphaBuffer) platform::RaiseOutOfMemory();
   }
   BufferDC = platform::CreateCompatibleDC(platform::HDC{});

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/gdi_types.h"
+#include "platform/pixel_memory.h"
 #include "png/chunk.h"
 
 namespace png {
@@ -29,10 +30,6 @@ class TChunkIHDR final : public ChunkKind<TChunkIHDR> {
   // The buffer's bits per pixel: 0 when the colour type and bit depth give no format.
   int BufferBitsPerPixel() const { return BufferInfo.bmiHeader.biBitCount; }
 
-  struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-  };
-
   platform::HBITMAP BufferBitmap;
   platform::HDC BufferDC;
   bool UsesColourTable = false;
@@ -41,7 +38,7 @@ class TChunkIHDR final : public ChunkKind<TChunkIHDR> {
   // The pixel rows, bottom-up; they belong to BufferBitmap.
   uint8_t* PixelBuffer = nullptr;
   // Top-down, one byte per pixel, for colour types 4 and 6 only.
-  std::unique_ptr<uint8_t, FreeDeleter> AlphaBuffer;
+  std::unique_ptr<uint8_t, platform::FreeDeleter> AlphaBuffer;
   uint32_t Width = 0;
   uint32_t Height = 0;
   uint8_t BitDepth = 0;
