@@ -88,6 +88,8 @@ class TChunkIDAT final : public ChunkKind<TChunkIDAT> {
   // The decoder's two scanline buffers: filter-type byte, then the scanline.
   std::array<std::vector<uint8_t>, 2> RowBuffers;
   uint8_t CurrentRow = 0;
+  // The owner's decode gamma table maps every sample to itself, so unpacking copies.
+  bool GammaIsIdentity = false;
   // Stream position just past the data of the IDAT chunk being read.
   int64_t ChunkDataEnd = 0;
 };

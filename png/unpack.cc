@@ -5,6 +5,7 @@
 #include "png/unpack.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "png/chunk_idat.h"
 #include "png/chunk_ihdr.h"
@@ -32,6 +33,24 @@ Columns PassColumns(const TChunkIDAT& chunk, int pass) {
 
 const uint8_t* Gamma(const TChunkIDAT& chunk) {
   return chunk.OwnerImage->DecodeGammaTable.data();
+}
+
+// A colour sample through the decode gamma table, or as it is when the table is the
+// identity (no gamma chunk, or a gamma of 1), which lets the copy loops vectorise.
+template <bool kGamma>
+inline uint8_t Sample(const uint8_t* g, uint8_t value) {
+  if constexpr (kGamma) return g[value];
+  return value;
+}
+
+// Calls store with the gamma choice made once for the image.
+template <typename Store>
+inline void WithGamma(const TChunkIDAT& chunk, Store store) {
+  if (chunk.GammaIsIdentity) {
+    store(std::false_type{});
+  } else {
+    store(std::true_type{});
+  }
 }
 
 // One loop per pixel form. They are inlined into their plain and pass routines, where the
@@ -69,23 +88,25 @@ inline void StoreGrey16(const uint8_t* s, uint8_t* d, Columns columns) {
     *d = s[0];
 }
 
+template <bool kGamma>
 inline void StoreRgb8(const uint8_t* s, uint8_t* d, Columns columns, const uint8_t* g) {
   d += 3 * columns.first;
   const int32_t step = 3 * columns.step;
   for (int32_t k = 0; k < columns.count; ++k, s += 3, d += step) {
-    d[0] = g[s[2]];
-    d[1] = g[s[1]];
-    d[2] = g[s[0]];
+    d[0] = Sample<kGamma>(g, s[2]);
+    d[1] = Sample<kGamma>(g, s[1]);
+    d[2] = Sample<kGamma>(g, s[0]);
   }
 }
 
+template <bool kGamma>
 inline void StoreRgb16(const uint8_t* s, uint8_t* d, Columns columns, const uint8_t* g) {
   d += 3 * columns.first;
   const int32_t step = 3 * columns.step;
   for (int32_t k = 0; k < columns.count; ++k, s += 6, d += step) {
-    d[0] = g[s[4]];
-    d[1] = g[s[2]];
-    d[2] = g[s[0]];
+    d[0] = Sample<kGamma>(g, s[4]);
+    d[1] = Sample<kGamma>(g, s[2]);
+    d[2] = Sample<kGamma>(g, s[0]);
   }
 }
 
@@ -107,6 +128,7 @@ inline void StoreGreyAlpha16(const uint8_t* s, uint8_t* d, uint8_t* a, Columns c
   }
 }
 
+template <bool kGamma>
 inline void StoreRgbAlpha8(const uint8_t* s, uint8_t* d, uint8_t* a, Columns columns,
                            const uint8_t* g) {
   d += 3 * columns.first;
@@ -114,12 +136,13 @@ inline void StoreRgbAlpha8(const uint8_t* s, uint8_t* d, uint8_t* a, Columns col
   const int32_t step = 3 * columns.step;
   for (int32_t k = 0; k < columns.count; ++k, s += 4, d += step, a += columns.step) {
     *a = s[3];
-    d[0] = g[s[2]];
-    d[1] = g[s[1]];
-    d[2] = g[s[0]];
+    d[0] = Sample<kGamma>(g, s[2]);
+    d[1] = Sample<kGamma>(g, s[1]);
+    d[2] = Sample<kGamma>(g, s[0]);
   }
 }
 
+template <bool kGamma>
 inline void StoreRgbAlpha16(const uint8_t* s, uint8_t* d, uint8_t* a, Columns columns,
                             const uint8_t* g) {
   d += 3 * columns.first;
@@ -127,9 +150,9 @@ inline void StoreRgbAlpha16(const uint8_t* s, uint8_t* d, uint8_t* a, Columns co
   const int32_t step = 3 * columns.step;
   for (int32_t k = 0; k < columns.count; ++k, s += 8, d += step, a += columns.step) {
     *a = s[6];
-    d[0] = g[s[4]];
-    d[1] = g[s[2]];
-    d[2] = g[s[0]];
+    d[0] = Sample<kGamma>(g, s[4]);
+    d[1] = Sample<kGamma>(g, s[2]);
+    d[2] = Sample<kGamma>(g, s[0]);
   }
 }
 
@@ -201,11 +224,15 @@ void UnpackRowGrey16(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* im
 }
 
 void UnpackRowRgb8(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row, uint8_t*) {
-  StoreRgb8(source, image_row, PlainColumns(chunk), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgb8<decltype(gamma)::value>(source, image_row, PlainColumns(chunk), Gamma(chunk));
+  });
 }
 
 void UnpackRowRgb16(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row, uint8_t*) {
-  StoreRgb16(source, image_row, PlainColumns(chunk), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgb16<decltype(gamma)::value>(source, image_row, PlainColumns(chunk), Gamma(chunk));
+  });
 }
 
 void UnpackRowGreyAlpha8(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row,
@@ -220,12 +247,18 @@ void UnpackRowGreyAlpha16(const TChunkIDAT& chunk, const uint8_t* source, uint8_
 
 void UnpackRowRgbAlpha8(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row,
                         uint8_t* alpha_row) {
-  StoreRgbAlpha8(source, image_row, alpha_row, PlainColumns(chunk), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgbAlpha8<decltype(gamma)::value>(source, image_row, alpha_row, PlainColumns(chunk),
+                                           Gamma(chunk));
+  });
 }
 
 void UnpackRowRgbAlpha16(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row,
                          uint8_t* alpha_row) {
-  StoreRgbAlpha16(source, image_row, alpha_row, PlainColumns(chunk), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgbAlpha16<decltype(gamma)::value>(source, image_row, alpha_row, PlainColumns(chunk),
+                                            Gamma(chunk));
+  });
 }
 
 void UnpackPassIndexed(const TChunkIDAT& chunk, int pass, const uint8_t* source, uint8_t* image_row,
@@ -261,12 +294,16 @@ void UnpackPassGrey16(const TChunkIDAT& chunk, int pass, const uint8_t* source, 
 
 void UnpackPassRgb8(const TChunkIDAT& chunk, int pass, const uint8_t* source, uint8_t* image_row,
                     uint8_t*) {
-  StoreRgb8(source, image_row, PassColumns(chunk, pass), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgb8<decltype(gamma)::value>(source, image_row, PassColumns(chunk, pass), Gamma(chunk));
+  });
 }
 
 void UnpackPassRgb16(const TChunkIDAT& chunk, int pass, const uint8_t* source, uint8_t* image_row,
                      uint8_t*) {
-  StoreRgb16(source, image_row, PassColumns(chunk, pass), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgb16<decltype(gamma)::value>(source, image_row, PassColumns(chunk, pass), Gamma(chunk));
+  });
 }
 
 void UnpackPassGreyAlpha8(const TChunkIDAT& chunk, int pass, const uint8_t* source,
@@ -281,12 +318,18 @@ void UnpackPassGreyAlpha16(const TChunkIDAT& chunk, int pass, const uint8_t* sou
 
 void UnpackPassRgbAlpha8(const TChunkIDAT& chunk, int pass, const uint8_t* source,
                          uint8_t* image_row, uint8_t* alpha_row) {
-  StoreRgbAlpha8(source, image_row, alpha_row, PassColumns(chunk, pass), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgbAlpha8<decltype(gamma)::value>(source, image_row, alpha_row, PassColumns(chunk, pass),
+                                           Gamma(chunk));
+  });
 }
 
 void UnpackPassRgbAlpha16(const TChunkIDAT& chunk, int pass, const uint8_t* source,
                           uint8_t* image_row, uint8_t* alpha_row) {
-  StoreRgbAlpha16(source, image_row, alpha_row, PassColumns(chunk, pass), Gamma(chunk));
+  WithGamma(chunk, [&](auto gamma) {
+    StoreRgbAlpha16<decltype(gamma)::value>(source, image_row, alpha_row, PassColumns(chunk, pass),
+                                            Gamma(chunk));
+  });
 }
 
 }  // namespace png
