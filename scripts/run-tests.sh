@@ -2,6 +2,7 @@
 # Builds trim and its tests twice, optimised as released (build/, with the benchmark program)
 # and as a debug build with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/,
 # where the platform's handle checks are on too), and runs every test of both with ctest.
+# The benchmark program gets a quick smoke run on small images; its figures are not checked.
 # Installs the packages it needs first. Fails on the first failing build or test.
 set -euo pipefail
 
@@ -25,4 +26,6 @@ build_and_test() {
 }
 
 build_and_test build -DCMAKE_BUILD_TYPE=Release -DTRIM_SANITIZE=OFF -DTRIM_BUILD_BENCH=ON
+echo "== build: benchmark smoke run" >&2
+build/bench/trim-bench --smoke
 build_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DTRIM_SANITIZE=ON
