@@ -24,8 +24,13 @@ constexpr uint32_t kMinOs2HeaderSize = 16;
 constexpr uint32_t kMaxOs2HeaderSize = 64;
 constexpr uint32_t kMaxColours = 256;
 // RLE data legitimately expands (a 4-byte delta skips thousands of pixels, end-of-bitmap
-// leaves the rest blank), so the file size cannot bound the image; this limit does.
-constexpr int64_t kMaxRlePixels = int64_t{1} << 28;  // 256 megapixels
+// leaves the rest blank), so the file size cannot bound the image exactly. Beyond a size any
+// real picture may have with little data, an image needs a byte of data per
+// kMaxRlePixelsPerByte pixels, so a tiny file cannot claim a huge blank picture; no image
+// exceeds kMaxRlePixels.
+constexpr int64_t kMaxRlePixels = int64_t{1} << 28;   // 256 megapixels
+constexpr int64_t kFreeRlePixels = int64_t{1} << 24;  // 16 megapixels
+constexpr int64_t kMaxRlePixelsPerByte = 1024;
 constexpr int64_t kRleChunkSize = 64 * 1024;
 
 enum class HeaderKind { kCore, kOs2, kWindows };
@@ -305,7 +310,9 @@ std::unique_ptr<Dib> ReadBmp(TStream& stream, BmpResolution* resolution) {
   const int64_t data_size = available - pixel_offset;
   const bool rle = header.compression == BI_RLE8 || header.compression == BI_RLE4;
   if (rle) {
-    if (int64_t{width} * height > kMaxRlePixels) RaiseInvalidBitmap();
+    const int64_t pixels = int64_t{width} * height;
+    if (pixels > kMaxRlePixels) RaiseInvalidBitmap();
+    if (pixels > kFreeRlePixels && pixels / kMaxRlePixelsPerByte > data_size) RaiseInvalidBitmap();
   } else if (DibStride(width, header.bits) > data_size / height) {
     RaiseInvalidBitmap();
   }

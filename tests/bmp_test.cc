@@ -384,6 +384,12 @@ void PrintTo(const RleCase& c, std::ostream* os) {
 
 class BmpRle : public testing::TestWithParam<RleCase> {};
 
+TEST(BmpRleSize, BlankPictureUpTo16MegapixelsNeedsNoData) {
+  auto dib = Read(BuildBmp(RleFixture(8, 4096, 4096, {0, 1})));
+  ASSERT_NE(dib, nullptr);
+  EXPECT_EQ(dib->Row(4095)[4095], 0);
+}
+
 TEST_P(BmpRle, Decodes) {
   const RleCase& c = GetParam();
   auto dib = Read(BuildBmp(RleFixture(c.bits, c.width, c.height, c.data)));
@@ -531,6 +537,8 @@ std::vector<BadCase> BadCases() {
   add("HugeWidthTinyFile", with(Rgb24(), [](auto& f) { f.width = 1 << 30; }));
   add("HugeRle", RleFixture(8, 1 << 30, 1 << 30, {0, 1}));
   add("RleOverPixelLimit", RleFixture(8, (1 << 14) + 1, 1 << 14, {0, 1}));
+  // Beyond 16 megapixels, a few bytes of RLE data cannot stand for a whole blank picture.
+  add("RleHugeBlankFromTinyData", RleFixture(8, 8192, 4097, {0, 1}));
 
   // RLE codes that leave the bitmap or the data.
   add("Rle8RunPastRow", RleFixture(8, 4, 1, {5, 1, 0, 1}));
