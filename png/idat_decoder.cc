@@ -13,6 +13,7 @@
 #include "png/exceptions.h"
 #include "png/messages.h"
 #include "png/png_object.h"
+#include "png/unfilter.h"
 #include "png/unpack.h"
 
 namespace png {
@@ -126,40 +127,9 @@ int32_t TChunkIDAT::ReadInflated(TZlibStreamContext& context, uint8_t* destinati
 }
 
 void TChunkIDAT::UndoRowFilter() {
-  uint8_t* x = RowBuffers[CurrentRow].data();
-  const uint8_t* y = RowBuffers[1 - CurrentRow].data() + 1;
-  const uint8_t type = x[0];
-  ++x;
-  const int32_t size = RowSize;
-  const int32_t stride = static_cast<int32_t>(std::max(FilterStride, 1u));
-  // Bytes of the first pixel have no left neighbour (nor an upper-left one).
-  const int32_t head = std::min(stride, size);
-  switch (type) {
-    case kFilterSub:
-      for (int32_t i = stride; i < size; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + x[i - stride]);
-      break;
-    case kFilterUp:
-      for (int32_t i = 0; i < size; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + y[i]);
-      break;
-    case kFilterAverage:
-      for (int32_t i = 0; i < head; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + (y[i] >> 1));
-      for (int32_t i = stride; i < size; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + ((x[i - stride] + y[i]) >> 1));
-      break;
-    case kFilterPaeth:
-      // Without left and upper-left the predictor is the byte above.
-      for (int32_t i = 0; i < head; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + y[i]);
-      for (int32_t i = stride; i < size; ++i)
-        x[i] = static_cast<uint8_t>(x[i] + PaethNeighbour(x[i - stride], y[i], y[i - stride]));
-      break;
-    default:
-      // None, and the types PNG does not define, leave the scanline as stored.
-      break;
-  }
+  uint8_t* row = RowBuffers[CurrentRow].data();
+  UnfilterRow(row[0], row + 1, RowBuffers[1 - CurrentRow].data() + 1, RowSize,
+              static_cast<int32_t>(std::max(FilterStride, 1u)));
 }
 
 void TChunkIDAT::DecodeRowsPlain(TZlibStreamContext& context, uint32_t& crc) {
