@@ -41,18 +41,57 @@ void PaethScalar(uint8_t* x, const uint8_t* y, int32_t size, int32_t stride) {
 #if defined(__SSE2__)
 
 // One pixel of kBytes (at most 8) in the low lanes of a register; the rest stay zero, and
-// only the pixel's own bytes are written back.
+// only the pixel's own bytes are written back. The bytes go through general registers, not
+// through memory, which would stall every pixel on a failed store-to-load forward.
 template <int kBytes>
 inline __m128i LoadPixel(const uint8_t* p) {
-  uint64_t value = 0;
-  std::memcpy(&value, p, kBytes);
+  uint64_t value;
+  if constexpr (kBytes == 3) {
+    uint16_t low;
+    std::memcpy(&low, p, 2);
+    value = low | (uint64_t{p[2]} << 16);
+  } else if constexpr (kBytes == 6) {
+    uint32_t low;
+    uint16_t high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + 4, 2);
+    value = low | (uint64_t{high} << 32);
+  } else if constexpr (kBytes == 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    value = v;
+  } else if constexpr (kBytes == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    value = v;
+  } else {
+    static_assert(kBytes == 8);
+    std::memcpy(&value, p, 8);
+  }
   return _mm_cvtsi64_si128(static_cast<long long>(value));
 }
 
 template <int kBytes>
 inline void StorePixel(uint8_t* p, __m128i v) {
   const uint64_t value = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
-  std::memcpy(p, &value, kBytes);
+  if constexpr (kBytes == 3) {
+    const auto low = static_cast<uint16_t>(value);
+    std::memcpy(p, &low, 2);
+    p[2] = static_cast<uint8_t>(value >> 16);
+  } else if constexpr (kBytes == 6) {
+    const auto low = static_cast<uint32_t>(value);
+    const auto high = static_cast<uint16_t>(value >> 32);
+    std::memcpy(p, &low, 4);
+    std::memcpy(p + 4, &high, 2);
+  } else if constexpr (kBytes == 2) {
+    const auto v = static_cast<uint16_t>(value);
+    std::memcpy(p, &v, 2);
+  } else if constexpr (kBytes == 4) {
+    const auto v = static_cast<uint32_t>(value);
+    std::memcpy(p, &v, 4);
+  } else {
+    std::memcpy(p, &value, 8);
+  }
 }
 
 // The pixel loops take rows of whole pixels.
