@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/gdi.h"
 
 namespace trim {
@@ -25,7 +29,15 @@ using platform::TBitmap;
 template <int kBits>
 class IndexedKeys {
  public:
-  explicit IndexedKeys(const std::array<COLORREF, 256>& colours) : colours_(colours) {}
+  explicit IndexedKeys(const std::array<COLORREF, 256>& colours) : colours_(colours) {
+    // Raw values compare like colours when no two indices show one colour.
+    std::array<COLORREF, 1 << kBits> seen;
+    std::copy_n(colours_.begin(), seen.size(), seen.begin());
+    std::sort(seen.begin(), seen.end());
+    raw_bits_ = std::adjacent_find(seen.begin(), seen.end()) == seen.end() ? kBits : 0;
+  }
+
+  int RawBits() const { return raw_bits_; }
 
   COLORREF operator()(const uint8_t* row, int64_t x) const {
     if constexpr (kBits == 1) {
@@ -39,10 +51,12 @@ class IndexedKeys {
 
  private:
   std::array<COLORREF, 256> colours_;
+  int raw_bits_ = 0;
 };
 
 // 24 bits per pixel: blue, green, red; the three bytes are the colour.
 struct Bgr24Keys {
+  int RawBits() const { return 24; }
   uint32_t operator()(const uint8_t* row, int64_t x) const {
     const uint8_t* p = row + 3 * x;
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -91,6 +105,9 @@ class ColourBitsKeys {
   explicit ColourBitsKeys(const DibFormat& layout)
       : mask_(layout.red_mask | layout.green_mask | layout.blue_mask) {}
 
+  // Raw values compare like colours only when every bit is a colour bit (5-6-5).
+  int RawBits() const { return mask_ == (kBytes == 2 ? 0xFFFFu : 0xFFFFFFFFu) ? 8 * kBytes : 0; }
+
   uint32_t operator()(const uint8_t* row, int64_t x) const {
     return LoadPixel<kBytes>(row, x) & mask_;
   }
@@ -109,6 +126,7 @@ class MaskedKeys {
         green_(ChannelOf(layout.green_mask)),
         blue_(ChannelOf(layout.blue_mask)) {}
 
+  int RawBits() const { return 0; }
   uint32_t operator()(const uint8_t* row, int64_t x) const {
     const uint32_t value = LoadPixel<kBytes>(row, x);
     return ((value & red_.mask) >> red_.shift) | (((value & green_.mask) >> green_.shift) << 8) |
@@ -127,6 +145,8 @@ template <int kBytes>
 class ConvertedKeys {
  public:
   explicit ConvertedKeys(const DibFormat& layout) : layout_(layout) {}
+
+  int RawBits() const { return 0; }
 
   COLORREF operator()(const uint8_t* row, int64_t x) const {
     return platform::ValueToColour(layout_, LoadPixel<kBytes>(row, x));
@@ -202,6 +222,96 @@ bool LineHasContent(int64_t length, const KeyAt& key_at) {
   return run < count;
 }
 
+// Layouts whose raw values compare exactly like their colours are scanned on the raw bytes,
+// many pixels per step, with the same answers as the pixel-by-pixel rule.
+
+int PixelAt(const uint8_t* row, int64_t x, int bits) {
+  if (bits == 1) return (row[x >> 3] >> (7 - (x & 7))) & 1;
+  return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+}
+
+// The first byte index in [begin, end) at which a[i] != b[i], or end.
+int64_t FirstMismatch(const uint8_t* a, const uint8_t* b, int64_t begin, int64_t end) {
+  int64_t i = begin;
+#if defined(__SSE2__)
+  for (; i + 16 <= end; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const int differ = _mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) ^ 0xFFFF;
+    if (differ != 0) return i + std::countr_zero(static_cast<unsigned>(differ));
+  }
+#else
+  for (; i + 8 <= end; i += 8) {
+    uint64_t x;
+    uint64_t y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) break;
+  }
+#endif
+  for (; i < end; ++i)
+    if (a[i] != b[i]) return i;
+  return end;
+}
+
+// The first byte index in [begin, end) that is not value, or end.
+int64_t FirstOtherByte(const uint8_t* row, uint8_t value, int64_t begin, int64_t end) {
+  int64_t i = begin;
+#if defined(__SSE2__)
+  const __m128i pattern = _mm_set1_epi8(static_cast<char>(value));
+  for (; i + 16 <= end; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    const int differ = _mm_movemask_epi8(_mm_cmpeq_epi8(x, pattern)) ^ 0xFFFF;
+    if (differ != 0) return i + std::countr_zero(static_cast<unsigned>(differ));
+  }
+#endif
+  for (; i < end; ++i)
+    if (row[i] != value) return i;
+  return end;
+}
+
+// The first pixel in (start, limit] whose raw value differs from pixel start's, or
+// limit + 1 when there is none.
+int64_t NextDifferentPixel(const uint8_t* row, int64_t start, int64_t limit, int bits) {
+  if (bits >= 8) {
+    // Pixel i against pixel i + 1, byte by byte: the row compared with itself one pixel on.
+    const int64_t bytes = bits / 8;
+    const int64_t at = FirstMismatch(row, row + bytes, start * bytes, limit * bytes);
+    return at / bytes + 1;
+  }
+  const int value = PixelAt(row, start, bits);
+  const int64_t per_byte = 8 / bits;
+  int64_t x = start + 1;
+  for (; x <= limit && x % per_byte != 0; ++x)
+    if (PixelAt(row, x, bits) != value) return x;
+  // Whole bytes of the pixel repeated, then the pixels of the byte that breaks the run.
+  const auto repeated = static_cast<uint8_t>(bits == 1 ? (value ? 0xFF : 0x00) : value * 0x11);
+  const int64_t whole_end = (limit + 1) / per_byte;
+  if (x <= limit && x / per_byte < whole_end) {
+    x = FirstOtherByte(row, repeated, x / per_byte, whole_end) * per_byte;
+  }
+  for (; x <= limit; ++x)
+    if (PixelAt(row, x, bits) != value) return x;
+  return limit + 1;
+}
+
+// LineHasContent for a row of raw pixels: runs are measured between pixels that differ,
+// and a run is followed no further than the threshold.
+bool RawRowHasContent(const uint8_t* row, int64_t width, int bits) {
+  if (width < 2) return false;
+  const int64_t count = RunThreshold(width);
+  int64_t start = 0;
+  for (;;) {
+    const int64_t limit = std::min(width - 1, start + count - 1);
+    const int64_t next = NextDifferentPixel(row, start, limit, bits);
+    // A run reaching the threshold makes the row border; one ending the row short of it
+    // is the last.
+    if (next > limit) return limit - start + 1 < count;
+    start = next;
+    if (width - start < count) return true;
+  }
+}
+
 // The bitmap's pixel rows: row y starts at first + y * step (step is negative for rows
 // kept bottom-up).
 struct Rows {
@@ -219,6 +329,7 @@ Rows RowsOf(TBitmap& bitmap) {
 template <typename Keys>
 bool RowOfKeysHasContent(const Keys& keys, const Rows& rows, int y, int width) {
   const uint8_t* row = rows.first + y * rows.step;
+  if (const int bits = keys.RawBits(); bits != 0) return RawRowHasContent(row, width, bits);
   return LineHasContent(width, [&](int64_t x) { return keys(row, x); });
 }
 
@@ -231,14 +342,28 @@ constexpr int64_t kStripRows = 128;
 // Decides columns x0 .. x0 + n - 1 (n <= kColumnBlock), each as LineHasContent would: a
 // column is border when its longest run reaches the threshold. The block stops at the end
 // of the first strip after which every column is decided.
+// The bytes a block of columns occupies in every row.
+struct ByteSpan {
+  int64_t begin;
+  int64_t size;
+};
+
+ByteSpan SpanOf(int x0, int n, int bits) {
+  const int64_t begin = int64_t{x0} * bits / 8;
+  const int64_t end = ((int64_t{x0} + n) * bits + 7) / 8;
+  return {begin, end - begin};
+}
+
 template <typename Keys>
-void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height, bool* content) {
+void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height, int bits,
+                   bool* content) {
   using Key = decltype(keys(rows.first, 0));
   const int64_t count = RunThreshold(height);
   if (height < 2) {
     std::fill(content, content + n, false);
     return;
   }
+  const ByteSpan span = SpanOf(x0, n, bits);
   std::array<Key, kColumnBlock> previous;
   std::array<int64_t, kColumnBlock> run;
   std::array<int64_t, kColumnBlock> longest;
@@ -249,21 +374,35 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
   }
   for (int64_t begin = 1; begin < height; begin += kStripRows) {
     const int64_t end = std::min<int64_t>(height, begin + kStripRows);
-    for (int j = 0; j < n; ++j) {
-      const int64_t x = x0 + j;
-      Key last = previous[j];
-      int64_t length = run[j];
-      int64_t best = longest[j];
-      const uint8_t* row = rows.first + begin * rows.step;
-      for (int64_t y = begin; y < end; ++y, row += rows.step) {
-        const Key next = keys(row, x);
-        length = next == last ? length + 1 : 1;
-        best = std::max(best, length);
-        last = next;
+    // A strip whose rows repeat the row above over the whole block lengthens every run by
+    // its height (equal bytes are equal colours), without a pixel read.
+    bool repeated = true;
+    for (int64_t y = begin; y < end && repeated; ++y) {
+      const uint8_t* row = rows.first + y * rows.step + span.begin;
+      repeated = std::memcmp(row, row - rows.step, static_cast<size_t>(span.size)) == 0;
+    }
+    if (repeated) {
+      for (int j = 0; j < n; ++j) {
+        run[j] += end - begin;
+        longest[j] = std::max(longest[j], run[j]);
       }
-      previous[j] = last;
-      run[j] = length;
-      longest[j] = best;
+    } else {
+      for (int j = 0; j < n; ++j) {
+        const int64_t x = x0 + j;
+        Key last = previous[j];
+        int64_t length = run[j];
+        int64_t best = longest[j];
+        const uint8_t* row = rows.first + begin * rows.step;
+        for (int64_t y = begin; y < end; ++y, row += rows.step) {
+          const Key next = keys(row, x);
+          length = next == last ? length + 1 : 1;
+          best = std::max(best, length);
+          last = next;
+        }
+        previous[j] = last;
+        run[j] = length;
+        longest[j] = best;
+      }
     }
     // Decided: border once a run is long enough; content once the rows left cannot make
     // one.
@@ -279,12 +418,13 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
 
 // The first content column from the left (or from the right), or -1 when there is none.
 template <typename Keys>
-int FirstContentColumn(const Keys& keys, const Rows& rows, int width, int height, bool from_right) {
+int FirstContentColumn(const Keys& keys, const Rows& rows, int width, int height, int bits,
+                       bool from_right) {
   std::array<bool, kColumnBlock> content;
   for (int done = 0; done < width; done += kColumnBlock) {
     const int n = std::min(kColumnBlock, width - done);
     const int x0 = from_right ? width - done - n : done;
-    DecideColumns(keys, rows, x0, n, height, content.data());
+    DecideColumns(keys, rows, x0, n, height, bits, content.data());
     for (int i = 0; i < n; ++i) {
       const int j = from_right ? n - 1 - i : i;
       if (content[j]) return x0 + j;
@@ -294,20 +434,24 @@ int FirstContentColumn(const Keys& keys, const Rows& rows, int width, int height
 }
 
 template <typename Keys>
-ContentBox ScanBox(const Keys& keys, const Rows& rows, int width, int height) {
+ContentBox ScanBox(const Keys& keys, const Rows& rows, int width, int height, int bits) {
   ContentBox box{0, 0, width - 1, height - 1};
-  for (int y = 0; y < height; ++y) {
+  bool content_row = false;
+  for (int y = 0; y < height && !content_row; ++y) {
     box.top = y;
-    if (RowOfKeysHasContent(keys, rows, y, width)) break;
+    content_row = RowOfKeysHasContent(keys, rows, y, width);
   }
-  for (int y = height - 1; y >= 0; --y) {
+  // Without a content row from the top there is none from the bottom either: that scan
+  // would read every row again to end on row 0.
+  box.bottom = 0;
+  for (int y = height - 1; y >= 0 && content_row; --y) {
     box.bottom = y;
     if (RowOfKeysHasContent(keys, rows, y, width)) break;
   }
   // Without a content column the scans end on the far side: left at W - 1, right at 0.
-  const int left = FirstContentColumn(keys, rows, width, height, false);
+  const int left = FirstContentColumn(keys, rows, width, height, bits, false);
   box.left = left >= 0 ? left : std::max(width - 1, 0);
-  const int right = FirstContentColumn(keys, rows, width, height, true);
+  const int right = left >= 0 ? FirstContentColumn(keys, rows, width, height, bits, true) : -1;
   box.right = right >= 0 ? right : std::min(width - 1, 0);
   return box;
 }
@@ -334,7 +478,7 @@ bool ColumnHasContent(TBitmap& bitmap, int x) {
   if (rows.first == nullptr) return false;
   return VisitKeys(bitmap, [&](const auto& keys) {
     bool content = false;
-    DecideColumns(keys, rows, x, 1, bitmap.Height(), &content);
+    DecideColumns(keys, rows, x, 1, bitmap.Height(), bitmap.Layout().bits, &content);
     return content;
   });
 }
@@ -348,7 +492,9 @@ ContentBox FindContentBox(TBitmap& bitmap) {
     return ContentBox{width > 0 ? width - 1 : 0, height > 0 ? height - 1 : 0, width > 0 ? 0 : -1,
                       height > 0 ? 0 : -1};
   }
-  return VisitKeys(bitmap, [&](const auto& keys) { return ScanBox(keys, rows, width, height); });
+  const int bits = bitmap.Layout().bits;
+  return VisitKeys(bitmap,
+                   [&](const auto& keys) { return ScanBox(keys, rows, width, height, bits); });
 }
 
 void CropToBox(TBitmap& source, TBitmap& dest, const ContentBox& box) {
