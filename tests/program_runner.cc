@@ -129,8 +129,12 @@ std::set<std::string> FolderEntries(const fs::path& folder) {
   return names;
 }
 
+fs::path TemporaryFolderTest::ParentFolder() const {
+  return fs::temp_directory_path();
+}
+
 void TemporaryFolderTest::SetUp() {
-  std::string pattern = (fs::temp_directory_path() / "trim-e2e-XXXXXX").string();
+  std::string pattern = (ParentFolder() / "trim-e2e-XXXXXX").string();
   ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
   folder_ = pattern;
 }

@@ -69,6 +69,8 @@ class TemporaryFolderTest : public testing::Test {
   void TearDown() override;
 
   std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+  // Where the folder is made.
+  virtual std::filesystem::path ParentFolder() const;
 
   std::filesystem::path folder_;
 };
