@@ -44,6 +44,23 @@ Bytes ZlibCompress(const Bytes& raw, int level) {
   return out;
 }
 
+Bytes SlowToSavePng(uint32_t side, uint32_t row_run) {
+  Bytes raw;
+  raw.reserve(static_cast<size_t>(side) * (3 * side + 1));
+  uint32_t state = 12345;
+  for (uint32_t y = 0; y < side; ++y) {
+    raw.push_back(0);
+    for (uint32_t x = 0; x < side; ++x) {
+      state = state * 1103515245u + 12345u;
+      uint8_t grey = (state >> 16) & 1 ? 200 : 40;
+      if (y == 1 && x >= 1 && x <= row_run + 1) grey = x <= row_run ? 40 : 200;
+      if (x == 0 || y == 0 || x == side - 1 || y == side - 1) grey = 255;
+      raw.insert(raw.end(), 3, grey);
+    }
+  }
+  return PngBuilder().Ihdr(side, side, 8, 2).Chunk("IDAT", ZlibCompress(raw, 1)).Iend().Data();
+}
+
 PngBuilder::PngBuilder() : data_{137, 80, 78, 71, 13, 10, 26, 10} {}
 
 PngBuilder& PngBuilder::Chunk(std::string_view type, const Bytes& data) {

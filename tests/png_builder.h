@@ -35,6 +35,12 @@ class PngBuilder {
 };
 
 Bytes Be32(uint32_t value);
+// A truecolour PNG, side x side, with a one-pixel white frame around pixels of two random
+// greys, of which the first `row_run` inside the frame's top row are one grey and the next
+// the other: little to
+// store, but slow to compress at level 9, so that trimming it takes a while. The file
+// itself is compressed at level 1, quickly.
+Bytes SlowToSavePng(uint32_t side, uint32_t row_run = 0);
 Bytes Concat(std::initializer_list<Bytes> parts);
 Bytes ZlibCompress(const Bytes& raw, int level = 9);
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -22,13 +23,26 @@ std::string ReadAll(int fd) {
   return text;
 }
 
+// In the child of a fork, just before it runs a program: the signal actions and mask that
+// a shell would give it, whatever the test process had.
+void ResetSignalsForChild() {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+    std::signal(signal_number, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 }  // namespace
 
-RunResult RunTrim(const std::vector<std::string>& arguments,
-                  std::optional<rlim_t> file_size_limit) {
+RunResult RunProgram(const std::vector<std::string>& argv, std::optional<rlim_t> file_size_limit) {
   int out_pipe[2];
   int err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) return {};
+  std::vector<char*> pointers;
+  for (const std::string& argument : argv)
+    pointers.push_back(const_cast<char*>(argument.c_str()));
+  pointers.push_back(nullptr);
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(out_pipe[1], STDOUT_FILENO);
@@ -39,11 +53,8 @@ RunResult RunTrim(const std::vector<std::string>& arguments,
       const rlimit limit{*file_size_limit, *file_size_limit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    std::vector<char*> argv{const_cast<char*>(TRIM_BINARY)};
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(TRIM_BINARY, argv.data());
+    ResetSignalsForChild();
+    ::execvp(pointers[0], pointers.data());
     ::_exit(127);
   }
   ::close(out_pipe[1]);
@@ -54,12 +65,50 @@ RunResult RunTrim(const std::vector<std::string>& arguments,
   ::close(out_pipe[0]);
   ::close(err_pipe[0]);
   int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.status = WEXITSTATUS(status);
+  if (child > 0 && ::waitpid(child, &status, 0) == child) {
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   }
+  return result;
+}
+
+RunResult RunTrim(const std::vector<std::string>& arguments,
+                  std::optional<rlim_t> file_size_limit) {
+  std::vector<std::string> argv{TRIM_BINARY};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  const RunResult result = RunProgram(argv, file_size_limit);
   // Whatever happens, the program never writes to standard output.
   EXPECT_EQ(result.out, "");
   return result;
+}
+
+BackgroundTrim::BackgroundTrim(const std::string& path) {
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ResetSignalsForChild();
+    ::execl(TRIM_BINARY, TRIM_BINARY, path.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+}
+
+BackgroundTrim::~BackgroundTrim() {
+  if (Running()) {
+    Signal(SIGKILL);
+    Wait();
+  }
+}
+
+bool BackgroundTrim::Running() {
+  if (pid_ > 0 && !ended_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+  return pid_ > 0 && !ended_;
+}
+
+void BackgroundTrim::Signal(int signal_number) {
+  if (pid_ > 0 && !ended_) ::kill(pid_, signal_number);
+}
+
+int BackgroundTrim::Wait() {
+  if (pid_ > 0 && !ended_ && ::waitpid(pid_, &status_, 0) == pid_) ended_ = true;
+  return status_;
 }
 
 std::vector<uint8_t> FileBytes(const fs::path& path) {
@@ -80,8 +129,12 @@ std::set<std::string> FolderEntries(const fs::path& folder) {
   return names;
 }
 
+fs::path TemporaryFolderTest::ParentFolder() const {
+  return fs::temp_directory_path();
+}
+
 void TemporaryFolderTest::SetUp() {
-  std::string pattern = (fs::temp_directory_path() / "trim-e2e-XXXXXX").string();
+  std::string pattern = (ParentFolder() / "trim-e2e-XXXXXX").string();
   ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
   folder_ = pattern;
 }
