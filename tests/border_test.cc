@@ -167,6 +167,13 @@ struct LayoutCase {
 const std::vector<RGBQUAD> kSmallTable = {Entry(200, 10, 10), Entry(10, 200, 10),
                                           Entry(200, 10, 10), Entry(0, 0, 0), Entry(10, 200, 10)};
 
+std::vector<RGBQUAD> DistinctTable(int size) {
+  std::vector<RGBQUAD> table;
+  for (int i = 0; i < size; ++i)
+    table.push_back(Entry(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7));
+  return table;
+}
+
 std::vector<LayoutCase> Layouts() {
   using platform::pf15bit, platform::pf16bit, platform::pf1bit, platform::pf24bit,
       platform::pf32bit, platform::pf4bit, platform::pf8bit;
@@ -179,6 +186,11 @@ std::vector<LayoutCase> Layouts() {
       // Short tables with repeated colours; indices past the table show black.
       {"4 bit", [](int w, int h) { return NewBitmap(pf4bit, w, h, kSmallTable); }, 0x7, 0},
       {"8 bit", [](int w, int h) { return NewBitmap(pf8bit, w, h, kSmallTable); }, 0x7, 0},
+      // Full tables of distinct colours: raw indices compare like colours.
+      {"4 bit distinct", [](int w, int h) { return NewBitmap(pf4bit, w, h, DistinctTable(16)); },
+       0xF, 0},
+      {"8 bit distinct", [](int w, int h) { return NewBitmap(pf8bit, w, h, DistinctTable(256)); },
+       0xFF, 0},
       {"5-5-5", [](int w, int h) { return NewBitmap(pf15bit, w, h); }, 0xFFFF, 0x8000},
       {"5-6-5", [](int w, int h) { return NewBitmap(pf16bit, w, h); }, 0xFFFF, 0},
       {"24 bit", [](int w, int h) { return NewBitmap(pf24bit, w, h); }, 0xFFFFFF, 0},
