@@ -333,37 +333,70 @@ bool RowOfKeysHasContent(const Keys& keys, const Rows& rows, int y, int width) {
   return LineHasContent(width, [&](int64_t x) { return keys(row, x); });
 }
 
-// Columns are judged a block at a time, over strips of rows: within a strip each column is
-// walked with its state in registers while the strip's rows stay in the cache, instead of
-// one column at a time down the whole image, which touches a new page on every row.
+// Columns are judged a block at a time, row by row over the block's bytes, instead of one
+// column at a time down the whole image, which touches a new page on every row. After each
+// strip of rows the decided columns are taken out of the block.
 constexpr int kColumnBlock = 64;
-constexpr int64_t kStripRows = 128;
+constexpr int64_t kStripRows = 32;
 
 // Decides columns x0 .. x0 + n - 1 (n <= kColumnBlock), each as LineHasContent would: a
 // column is border when its longest run reaches the threshold. The block stops at the end
 // of the first strip after which every column is decided.
-// The bytes a block of columns occupies in every row.
+// The bytes a block of columns occupies in every row, with the bits of its first and last
+// byte that belong to the block (packed pixels share bytes with their neighbours).
 struct ByteSpan {
   int64_t begin;
   int64_t size;
+  uint8_t first_mask;
+  uint8_t last_mask;
 };
 
 ByteSpan SpanOf(int x0, int n, int bits) {
-  const int64_t begin = int64_t{x0} * bits / 8;
-  const int64_t end = ((int64_t{x0} + n) * bits + 7) / 8;
-  return {begin, end - begin};
+  const int64_t first_bit = int64_t{x0} * bits;
+  const int64_t end_bit = (int64_t{x0} + n) * bits;
+  ByteSpan span{first_bit / 8, (end_bit + 7) / 8 - first_bit / 8, 0xFF, 0xFF};
+  span.first_mask = static_cast<uint8_t>(0xFF >> (first_bit % 8));
+  if (end_bit % 8 != 0) span.last_mask = static_cast<uint8_t>(0xFF << (8 - end_bit % 8));
+  if (span.size == 1) span.first_mask = span.last_mask = span.first_mask & span.last_mask;
+  return span;
 }
 
+// Whether two rows hold the same pixels in the span. Short spans (packed pixels) compare
+// inline, long ones through memcmp's wide loop.
+inline bool SameInSpan(const uint8_t* a, const uint8_t* b, const ByteSpan& span) {
+  a += span.begin;
+  b += span.begin;
+  const int64_t last = span.size - 1;
+  if (((a[0] ^ b[0]) & span.first_mask) != 0 || ((a[last] ^ b[last]) & span.last_mask) != 0) {
+    return false;
+  }
+  if (last > 32) return std::memcmp(a + 1, b + 1, static_cast<size_t>(last - 1)) == 0;
+  int64_t i = 1;
+  for (; i + 8 <= last; i += 8) {
+    uint64_t x;
+    uint64_t y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < last; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Decides the columns of a block in scan order (from its right end when from_right) up to
+// its first content column: content[j] is the rule's answer for each of them, as
+// LineHasContent would give it; flags past that column mean nothing, since a scan stops
+// there. Only the columns before it are followed down the strips.
 template <typename Keys>
 void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height, int bits,
-                   bool* content) {
+                   bool from_right, bool* content) {
   using Key = decltype(keys(rows.first, 0));
   const int64_t count = RunThreshold(height);
   if (height < 2) {
     std::fill(content, content + n, false);
     return;
   }
-  const ByteSpan span = SpanOf(x0, n, bits);
   std::array<Key, kColumnBlock> previous;
   std::array<int64_t, kColumnBlock> run;
   std::array<int64_t, kColumnBlock> longest;
@@ -372,45 +405,64 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
     run[j] = 1;
     longest[j] = 1;
   }
-  for (int64_t begin = 1; begin < height; begin += kStripRows) {
+  // The columns still followed: [lo, hi) of the block.
+  int lo = 0;
+  int hi = n;
+  for (int64_t begin = 1; begin < height && lo < hi; begin += kStripRows) {
     const int64_t end = std::min<int64_t>(height, begin + kStripRows);
-    // A strip whose rows repeat the row above over the whole block lengthens every run by
-    // its height (equal bytes are equal colours), without a pixel read.
-    bool repeated = true;
-    for (int64_t y = begin; y < end && repeated; ++y) {
-      const uint8_t* row = rows.first + y * rows.step + span.begin;
-      repeated = std::memcmp(row, row - rows.step, static_cast<size_t>(span.size)) == 0;
-    }
-    if (repeated) {
-      for (int j = 0; j < n; ++j) {
-        run[j] += end - begin;
+    // A row that repeats the row above over the columns followed lengthens every run by one
+    // (equal bytes are equal colours), without a pixel read; such rows are counted and
+    // added in one go.
+    const ByteSpan span = SpanOf(x0 + lo, hi - lo, bits);
+    int64_t repeats = 0;
+    auto add_repeats = [&] {
+      if (repeats == 0) return;
+      for (int j = lo; j < hi; ++j) {
+        run[j] += repeats;
         longest[j] = std::max(longest[j], run[j]);
       }
-    } else {
-      for (int j = 0; j < n; ++j) {
-        const int64_t x = x0 + j;
-        Key last = previous[j];
-        int64_t length = run[j];
-        int64_t best = longest[j];
-        const uint8_t* row = rows.first + begin * rows.step;
-        for (int64_t y = begin; y < end; ++y, row += rows.step) {
-          const Key next = keys(row, x);
-          length = next == last ? length + 1 : 1;
-          best = std::max(best, length);
-          last = next;
-        }
-        previous[j] = last;
-        run[j] = length;
-        longest[j] = best;
+      repeats = 0;
+    };
+    const uint8_t* row = rows.first + begin * rows.step;
+    for (int64_t y = begin; y < end; ++y, row += rows.step) {
+      if (SameInSpan(row, row - rows.step, span)) {
+        ++repeats;
+        continue;
+      }
+      add_repeats();
+      for (int j = lo; j < hi; ++j) {
+        const Key next = keys(row, x0 + j);
+        run[j] = next == previous[j] ? run[j] + 1 : 1;
+        longest[j] = std::max(longest[j], run[j]);
+        previous[j] = next;
       }
     }
-    // Decided: border once a run is long enough; content once the rows left cannot make
-    // one.
+    add_repeats();
+    // A column is decided border once a run is long enough, content once the rows left
+    // cannot make one. The first content column in scan order ends what is followed;
+    // decided border columns at the near end leave it.
     const int64_t left = height - end;
-    bool decided = true;
-    for (int j = 0; j < n && decided; ++j)
-      decided = longest[j] >= count || run[j] + left < count;
-    if (decided) break;
+    auto border = [&](int j) { return longest[j] >= count; };
+    auto decided_content = [&](int j) { return !border(j) && run[j] + left < count; };
+    if (from_right) {
+      for (int j = hi - 1; j >= lo; --j) {
+        if (decided_content(j)) {
+          lo = j + 1;
+          break;
+        }
+      }
+      while (hi > lo && border(hi - 1))
+        --hi;
+    } else {
+      for (int j = lo; j < hi; ++j) {
+        if (decided_content(j)) {
+          hi = j;
+          break;
+        }
+      }
+      while (lo < hi && border(lo))
+        ++lo;
+    }
   }
   for (int j = 0; j < n; ++j)
     content[j] = longest[j] < count;
@@ -424,7 +476,7 @@ int FirstContentColumn(const Keys& keys, const Rows& rows, int width, int height
   for (int done = 0; done < width; done += kColumnBlock) {
     const int n = std::min(kColumnBlock, width - done);
     const int x0 = from_right ? width - done - n : done;
-    DecideColumns(keys, rows, x0, n, height, bits, content.data());
+    DecideColumns(keys, rows, x0, n, height, bits, from_right, content.data());
     for (int i = 0; i < n; ++i) {
       const int j = from_right ? n - 1 - i : i;
       if (content[j]) return x0 + j;
@@ -478,7 +530,7 @@ bool ColumnHasContent(TBitmap& bitmap, int x) {
   if (rows.first == nullptr) return false;
   return VisitKeys(bitmap, [&](const auto& keys) {
     bool content = false;
-    DecideColumns(keys, rows, x, 1, bitmap.Height(), bitmap.Layout().bits, &content);
+    DecideColumns(keys, rows, x, 1, bitmap.Height(), bitmap.Layout().bits, false, &content);
     return content;
   });
 }
