@@ -433,4 +433,14 @@ TEST(CropTest, CustomLayoutRaisesAndLeavesTheSourceAlone) {
   EXPECT_EQ(RowValues(*source, 1), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
 }
 
+// The scans only read: a bitmap sharing its pixels after an Assign keeps sharing them.
+TEST(ContentBoxTest, ScanningLeavesSharedPixelsShared) {
+  auto bitmap = NewBitmap(platform::pf24bit, 40, 30);
+  TBitmap copy;
+  copy.Assign(*bitmap);
+  ASSERT_EQ(copy.Handle(), bitmap->Handle());
+  trim::FindContentBox(copy);
+  EXPECT_EQ(copy.Handle(), bitmap->Handle());
+}
+
 }  // namespace

@@ -319,7 +319,9 @@ struct Rows {
   std::ptrdiff_t step = 0;
 };
 
-Rows RowsOf(TBitmap& bitmap) {
+// Read-only rows: a bitmap that shares its pixels after an Assign is scanned without first
+// being given a copy of its own.
+Rows RowsOf(const TBitmap& bitmap) {
   Rows rows;
   rows.first = bitmap.ScanLine(0);
   if (rows.first != nullptr && bitmap.Height() > 1) rows.step = bitmap.ScanLine(1) - rows.first;
