@@ -129,6 +129,27 @@ uint8_t* TBitmap::ScanLine(int y) {
   return const_cast<uint8_t*>(std::as_const(*this).ScanLine(y));
 }
 
+bool TBitmap::CropInPlace(const TRect& rect) {
+  if (!image_ || image_.use_count() != 1 || PixelFormat() == pfCustom) return false;
+  // Only the format's own layout: a copy would be made in it, and a file saved from it
+  // would then differ (bit-field headers, alpha masks).
+  const DibFormat standard = LayoutOf(PixelFormat());
+  if (layout_.bits != standard.bits || layout_.red_mask != standard.red_mask ||
+      layout_.green_mask != standard.green_mask || layout_.blue_mask != standard.blue_mask ||
+      layout_.alpha_mask != standard.alpha_mask || layout_.bitfields != standard.bitfields ||
+      layout_.monochrome != standard.monochrome) {
+    return false;
+  }
+  Dib* dib = BitmapPixels(image_->handle);
+  if (dib == nullptr ||
+      !dib->CropInPlace(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top)) {
+    return false;
+  }
+  width_ = dib->Width();
+  height_ = dib->Height();
+  return true;
+}
+
 void TBitmap::Resize(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);

@@ -97,6 +97,10 @@ class TBitmap final : public TGraphic {
   // form is for writing and unshares the pixels first.
   const uint8_t* ScanLine(int y) const;
   uint8_t* ScanLine(int y);
+  // Keeps only the rectangle, in the same memory, format and colour table; false (nothing
+  // changed) when the pixels are shared with another bitmap or their layout does not allow
+  // it, and the caller copies instead. Saves the whole second image a copy would allocate.
+  bool CropInPlace(const TRect& rect);
 
  private:
   friend class TCanvas;

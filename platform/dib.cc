@@ -105,6 +105,33 @@ std::unique_ptr<Dib> Dib::Allocate(int width, int height, DibFormat format, bool
       new Dib(width, height, std::move(format), top_down, memory.release(), true));
 }
 
+bool Dib::CropInPlace(int left, int top, int width, int height) {
+  const int bits = format_.bits;
+  if (!owned_ || left < 0 || top < 0 || width <= 0 || height <= 0 || left > width_ - width ||
+      top > height_ - height || (int64_t{left} * bits) % 8 != 0) {
+    return false;
+  }
+  const int64_t stride = DibStride(width, bits);
+  const int64_t used = (int64_t{width} * bits + 7) / 8;
+  const int64_t offset = int64_t{left} * bits / 8;
+  const auto spare_mask = static_cast<uint8_t>(
+      (int64_t{width} * bits) % 8 == 0 ? 0xFF : 0xFF << (8 - (int64_t{width} * bits) % 8));
+  // Every row moves to a lower address (or stays), so going up through memory never
+  // overwrites a row still to be moved.
+  for (int k = 0; k < height; ++k) {
+    const int r = top_down_ ? k : height - 1 - k;  // row index from the top
+    uint8_t* to = bits_ + stride * (top_down_ ? r : height - 1 - r);
+    const uint8_t* from = Row(top + r) + offset;
+    std::memmove(to, from, static_cast<size_t>(used));
+    to[used - 1] &= spare_mask;
+    std::memset(to + used, 0, static_cast<size_t>(stride - used));
+  }
+  width_ = width;
+  height_ = height;
+  stride_ = stride;
+  return true;
+}
+
 std::unique_ptr<Dib> Dib::Wrap(int width, int height, DibFormat format, bool top_down,
                                uint8_t* bits) {
   if (width <= 0 || height <= 0 || bits == nullptr) return nullptr;

@@ -73,6 +73,12 @@ class Dib {
   // A deep copy with the same format and orientation; nothing when memory runs out.
   std::unique_ptr<Dib> Clone() const;
 
+  // Keeps only the rectangle, moving its rows down within the memory this Dib owns (the
+  // rest of the block stays allocated): the result is laid out as a fresh Dib of that size,
+  // padding and spare bits zero. Returns false, changing nothing, for memory it does not own
+  // or a left edge inside a byte of packed pixels.
+  bool CropInPlace(int left, int top, int width, int height);
+
  private:
   Dib(int width, int height, DibFormat format, bool top_down, uint8_t* bits, bool owned);
 

@@ -421,6 +421,66 @@ TEST(CropTest, KeepsFormatColourTableAndPixels) {
   }
 }
 
+// A bitmap that owns its pixels is cropped in their own memory; one that shares them is
+// copied. Both roads give the same bitmap and the same BMP file, in every layout, at edges
+// inside and between bytes of packed pixels.
+TEST(CropTest, InPlaceAndCopyGiveTheSameBitmap) {
+  std::mt19937 random(99);
+  int cropped_in_place = 0;
+  for (const LayoutCase& layout : Layouts()) {
+    for (int round = 0; round < 6; ++round) {
+      const int width = 3 + static_cast<int>(random() % 70);
+      const int height = 3 + static_cast<int>(random() % 40);
+      auto in_place = layout.make(width, height);
+      FillRandomly(*in_place, layout, random);
+      ContentBox box;
+      box.left = static_cast<int>(random() % width);
+      box.right = box.left + static_cast<int>(random() % (width - box.left));
+      box.top = static_cast<int>(random() % height);
+      box.bottom = box.top + static_cast<int>(random() % (height - box.top));
+
+      // The same picture, shared with a keeper, takes the copy.
+      auto copied = layout.make(width, height);
+      copied->Assign(*in_place);
+      copied->ScanLine(0);  // a writable row: pixels of its own
+      TBitmap keeper;
+      keeper.Assign(*copied);
+      const platform::HBITMAP before = in_place->Handle();
+      TBitmap dest_in_place;
+      TBitmap dest_copied;
+      try {
+        trim::CropToBox(*in_place, dest_in_place, box);
+      } catch (const platform::EInvalidGraphic&) {
+        continue;  // pfCustom: no crop either way
+      }
+      trim::CropToBox(*copied, dest_copied, box);
+
+      SCOPED_TRACE(std::string(layout.name) + " " + std::to_string(width) + " x " +
+                   std::to_string(height));
+      if (in_place->Handle() == before) {
+        ++cropped_in_place;
+        EXPECT_EQ(dest_in_place.Handle(), before);  // shared by both, no second image
+      }
+      EXPECT_NE(copied->Handle(), keeper.Handle());
+      ASSERT_EQ(in_place->Width(), dest_copied.Width());
+      ASSERT_EQ(in_place->Height(), dest_copied.Height());
+      EXPECT_EQ(in_place->PixelFormat(), dest_copied.PixelFormat());
+      for (int y = 0; y < in_place->Height(); ++y) {
+        for (int x = 0; x < in_place->Width(); ++x) {
+          ASSERT_EQ(in_place->Canvas().Pixels(x, y), dest_copied.Canvas().Pixels(x, y))
+              << x << ", " << y;
+        }
+      }
+      platform::TMemoryStream a;
+      platform::TMemoryStream b;
+      dest_in_place.SaveToStream(a);
+      dest_copied.SaveToStream(b);
+      EXPECT_EQ(a.Bytes(), b.Bytes());
+    }
+  }
+  EXPECT_GT(cropped_in_place, 40);
+}
+
 TEST(CropTest, CustomLayoutRaisesAndLeavesTheSourceAlone) {
   auto source = NewSection(6, 4, 32, 0xFF, 0xFF00, 0xFF0000);
   ASSERT_EQ(source->PixelFormat(), platform::pfCustom);

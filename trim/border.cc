@@ -552,6 +552,15 @@ ContentBox FindContentBox(TBitmap& bitmap) {
 }
 
 void CropToBox(TBitmap& source, TBitmap& dest, const ContentBox& box) {
+  // The crop in place ends in the state the copy below leaves: both bitmaps hold the box,
+  // sharing it, in the source's format, table and resolution, and neither is transparent.
+  const platform::TRect rect = platform::Rect(box.left, box.top, box.right + 1, box.bottom + 1);
+  if (source.CropInPlace(rect)) {
+    source.SetTransparent(false);
+    source.SetTransparentColor(platform::clDefault);
+    dest.Assign(source);
+    return;
+  }
   dest.SetPixelFormat(source.PixelFormat());
   // The format's default table would map every colour to its nearest entry; the source's
   // own table keeps every pixel's colour.
@@ -560,8 +569,7 @@ void CropToBox(TBitmap& source, TBitmap& dest, const ContentBox& box) {
   dest.SetTransparent(false);
   dest.SetWidth(box.right - box.left + 1);
   dest.SetHeight(box.bottom - box.top + 1);
-  dest.Canvas().CopyRect(platform::Rect(0, 0, dest.Width(), dest.Height()), source.Canvas(),
-                         platform::Rect(box.left, box.top, box.right + 1, box.bottom + 1));
+  dest.Canvas().CopyRect(platform::Rect(0, 0, dest.Width(), dest.Height()), source.Canvas(), rect);
   source.Assign(dest);
 }
 
