@@ -230,8 +230,13 @@ int PixelAt(const uint8_t* row, int64_t x, int bits) {
   return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
 }
 
-// The first byte index in [begin, end) at which a[i] != b[i], or end.
+// The first byte index in [begin, end) at which a[i] != b[i], or end. Border lines are
+// mostly one colour throughout: memcmp's widest loop settles those, and the search below
+// only runs to place a difference.
 int64_t FirstMismatch(const uint8_t* a, const uint8_t* b, int64_t begin, int64_t end) {
+  if (end > begin && std::memcmp(a + begin, b + begin, static_cast<size_t>(end - begin)) == 0) {
+    return end;
+  }
   int64_t i = begin;
 #if defined(__SSE2__)
   for (; i + 16 <= end; i += 16) {
@@ -256,6 +261,11 @@ int64_t FirstMismatch(const uint8_t* a, const uint8_t* b, int64_t begin, int64_t
 
 // The first byte index in [begin, end) that is not value, or end.
 int64_t FirstOtherByte(const uint8_t* row, uint8_t value, int64_t begin, int64_t end) {
+  // All of them value: the first is, and each equals the next.
+  if (end > begin && row[begin] == value &&
+      std::memcmp(row + begin, row + begin + 1, static_cast<size_t>(end - begin - 1)) == 0) {
+    return end;
+  }
   int64_t i = begin;
 #if defined(__SSE2__)
   const __m128i pattern = _mm_set1_epi8(static_cast<char>(value));
