@@ -60,6 +60,77 @@ uint8_t* AlphaRow(const TChunkIHDR& header, int32_t y) {
   return header.AlphaBuffer.get() + static_cast<int64_t>(header.Width) * y;
 }
 
+// Inflates up to count bytes into destination from the zlib stream that runs across
+// consecutive IDAT chunks, entering each following chunk (and testing each chunk's CRC) as
+// the data runs out; returns fewer when the file has no more.
+int64_t InflateInto(TChunkIDAT& chunk, TZlibStreamContext& context, uint8_t* destination,
+                    uint32_t& crc, int64_t count) {
+  z_stream& z = context.ZStream;
+  platform::TStream& stream = *context.FileStream;
+  z.next_out = destination;
+  z.avail_out = static_cast<uInt>(std::max<int64_t>(count, 0));
+  while (z.avail_out > 0) {
+    if (z.avail_in == 0) {
+      int64_t position = stream.Position();
+      if (position >= chunk.ChunkDataEnd) {
+        // The chunk is used up: test it and enter the next one, which must be IDAT.
+        TestStoredCrc(stream, crc);
+        uint8_t header[8];
+        if (stream.Read(header, 8) != 8 || std::memcmp(header + 4, kIdatName.data(), 4) != 0) {
+          RaisePngError<EPNGMissingMultipleIDAT>(kMissingMultipleIdat);
+        }
+        const uint32_t length = platform::LoadBe32(header);
+        if (length > static_cast<uint32_t>(INT32_MAX)) RaisePngError<EPngInvalidCRC>(kInvalidCrc);
+        crc = Crc32Update(0xFFFFFFFF, header + 4, 4);
+        position = stream.Position();
+        chunk.ChunkDataEnd = position + length;
+        // An empty chunk is tested and passed over at the next turn.
+        if (length == 0) continue;
+      }
+      const int64_t want = std::min<int64_t>(chunk.ChunkDataEnd - position,
+                                             static_cast<int64_t>(context.IoBuffer.size()));
+      const int64_t got = stream.Read(context.IoBuffer.data(), want);
+      if (got <= 0) return count - static_cast<int64_t>(z.avail_out);
+      crc = Crc32Update(crc, context.IoBuffer.data(), got);
+      z.next_in = context.IoBuffer.data();
+      z.avail_in = static_cast<uInt>(got);
+    }
+    const int code = inflate(&z, Z_NO_FLUSH);
+    if (code < 0) RaiseZlibError(code);
+    // A preset dictionary is never supplied.
+    if (code == Z_NEED_DICT) RaiseZlibError(Z_STREAM_ERROR);
+    if (code == Z_STREAM_END && z.avail_out > 0) {
+      // The stream is over but rows are missing. When it ended exactly at the end of the
+      // chunk, the chunk boundary reports it after the CRC test; otherwise inflate would
+      // produce nothing more from what is left.
+      if (z.avail_in > 0 || stream.Position() < chunk.ChunkDataEnd) {
+        RaisePngError<EPNGMissingMultipleIDAT>(kMissingMultipleIdat);
+      }
+    }
+  }
+  return count;
+}
+
+// The bytes of filtered scanlines the image data holds: every row of the image, or of
+// every pass with pixels, with its filter-type byte.
+int64_t FilteredImageSize(const TChunkIHDR& header, int interlacing, int32_t row_size) {
+  const int64_t height = header.Height;
+  if (interlacing == 0) return (int64_t{row_size} + 1) * height;
+  if (interlacing != 1) return 0;
+  int64_t total = 0;
+  for (int pass = 0; pass < static_cast<int>(kAdam7Passes.size()); ++pass) {
+    const Adam7Pass& p = kAdam7Passes[static_cast<size_t>(pass)];
+    const int32_t size = ScanlineSize(Adam7PassWidth(pass, static_cast<int32_t>(header.Width)),
+                                      header.ColourType, header.BitDepth);
+    if (size == 0 || height <= p.row) continue;
+    total += (height - p.row + p.row_step - 1) / p.row_step * (int64_t{size} + 1);
+  }
+  return total;
+}
+
+// Inflated data is handed out of blocks of this size.
+constexpr int64_t kStagingSize = 256 * 1024;
+
 }  // namespace
 
 void TChunkIDAT::PrepareGreyRamp() {
@@ -80,50 +151,29 @@ void TChunkIDAT::PrepareGreyRamp() {
 
 int32_t TChunkIDAT::ReadInflated(TZlibStreamContext& context, uint8_t* destination, uint32_t& crc,
                                  int32_t count) {
-  z_stream& z = context.ZStream;
-  platform::TStream& stream = *context.FileStream;
-  z.next_out = destination;
-  z.avail_out = static_cast<uInt>(std::max(count, 0));
-  while (z.avail_out > 0) {
-    if (z.avail_in == 0) {
-      int64_t position = stream.Position();
-      if (position >= ChunkDataEnd) {
-        // The chunk is used up: test it and enter the next one, which must be IDAT.
-        TestStoredCrc(stream, crc);
-        uint8_t header[8];
-        if (stream.Read(header, 8) != 8 || std::memcmp(header + 4, kIdatName.data(), 4) != 0) {
-          RaisePngError<EPNGMissingMultipleIDAT>(kMissingMultipleIdat);
-        }
-        const uint32_t length = platform::LoadBe32(header);
-        if (length > static_cast<uint32_t>(INT32_MAX)) RaisePngError<EPngInvalidCRC>(kInvalidCrc);
-        crc = Crc32Update(0xFFFFFFFF, header + 4, 4);
-        position = stream.Position();
-        ChunkDataEnd = position + length;
-        // An empty chunk is tested and passed over at the next turn.
-        if (length == 0) continue;
-      }
+  // Rows come out of a staging block that zlib fills in large pieces: inflating a row at a
+  // time makes zlib copy every byte into its window once more. The blocks never run past
+  // the bytes the image still takes, so no chunk is entered earlier than a row needs it.
+  int32_t delivered = 0;
+  while (delivered < count) {
+    if (context.StagedBegin == context.StagedEnd) {
       const int64_t want =
-          std::min<int64_t>(ChunkDataEnd - position, static_cast<int64_t>(context.IoBuffer.size()));
-      const int64_t got = stream.Read(context.IoBuffer.data(), want);
-      if (got <= 0) return count - static_cast<int32_t>(z.avail_out);
-      crc = Crc32Update(crc, context.IoBuffer.data(), got);
-      z.next_in = context.IoBuffer.data();
-      z.avail_in = static_cast<uInt>(got);
+          std::min<int64_t>(static_cast<int64_t>(context.Staging.size()),
+                            std::max<int64_t>(context.InflateBudget, count - delivered));
+      const int64_t got = InflateInto(*this, context, context.Staging.data(), crc, want);
+      context.InflateBudget -= got;
+      context.StagedBegin = 0;
+      context.StagedEnd = static_cast<size_t>(got);
+      if (got == 0) break;
     }
-    const int code = inflate(&z, Z_NO_FLUSH);
-    if (code < 0) RaiseZlibError(code);
-    // A preset dictionary is never supplied.
-    if (code == Z_NEED_DICT) RaiseZlibError(Z_STREAM_ERROR);
-    if (code == Z_STREAM_END && z.avail_out > 0) {
-      // The stream is over but rows are missing. When it ended exactly at the end of the
-      // chunk, the chunk boundary reports it after the CRC test; otherwise inflate would
-      // produce nothing more from what is left.
-      if (z.avail_in > 0 || stream.Position() < ChunkDataEnd) {
-        RaisePngError<EPNGMissingMultipleIDAT>(kMissingMultipleIdat);
-      }
-    }
+    const auto take = static_cast<int32_t>(std::min<int64_t>(
+        count - delivered, static_cast<int64_t>(context.StagedEnd - context.StagedBegin)));
+    std::memcpy(destination + delivered, context.Staging.data() + context.StagedBegin,
+                static_cast<size_t>(take));
+    context.StagedBegin += static_cast<size_t>(take);
+    delivered += take;
   }
-  return count;
+  return delivered;
 }
 
 void TChunkIDAT::UndoRowFilter() {
@@ -189,6 +239,9 @@ bool TChunkIDAT::ReadChunk(platform::TStream& stream, const ChunkName& type, int
     RowBuffers[0].assign(static_cast<size_t>(RowSize) + 1, 0);
     RowBuffers[1].resize(static_cast<size_t>(RowSize) + 1);
     CurrentRow = 1;
+    context.InflateBudget = FilteredImageSize(header, OwnerImage->Interlacing(), RowSize);
+    context.Staging.resize(
+        static_cast<size_t>(std::clamp<int64_t>(context.InflateBudget, 1, kStagingSize)));
     switch (OwnerImage->Interlacing()) {
       case 0:
         DecodeRowsPlain(context, crc);

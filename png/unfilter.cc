@@ -96,11 +96,51 @@ inline void StorePixel(uint8_t* p, __m128i v) {
 
 // The pixel loops take rows of whole pixels.
 template <int kBytes>
-void SubVector(uint8_t* x, int32_t size) {
-  __m128i left = _mm_setzero_si128();
-  for (int32_t i = 0; i + kBytes <= size; i += kBytes) {
+void SubPixels(uint8_t* x, int32_t from, int32_t size, __m128i left) {
+  for (int32_t i = from; i + kBytes <= size; i += kBytes) {
     left = _mm_add_epi8(LoadPixel<kBytes>(x + i), left);
     StorePixel<kBytes>(x + i, left);
+  }
+}
+
+// Sub for 3- and 4-byte pixels, four pixels at a step: a running sum within the register in
+// two shifted additions, plus the last pixel of the row so far, spread over all four. That
+// carry grows by the step's own last pixel, which does not wait for the step's result, so
+// the steps overlap.
+template <int kBytes>
+void SubVector(uint8_t* x, int32_t size) {
+  if constexpr (kBytes == 3 || kBytes == 4) {
+    constexpr int kStep = 4 * kBytes;
+    const __m128i low_pixel = _mm_setr_epi8(-1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    __m128i carry = _mm_setzero_si128();
+    int32_t i = 0;
+    for (; i + 16 <= size; i += kStep) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+      v = _mm_add_epi8(v, _mm_slli_si128(v, kBytes));
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 2 * kBytes));
+      __m128i last;
+      if constexpr (kBytes == 4) {
+        last = _mm_shuffle_epi32(v, 0xFF);
+      } else {
+        last = _mm_and_si128(_mm_srli_si128(v, 9), low_pixel);
+        last = _mm_or_si128(last, _mm_slli_si128(last, 3));
+        last = _mm_or_si128(last, _mm_slli_si128(last, 6));
+      }
+      const __m128i result = _mm_add_epi8(v, carry);
+      if constexpr (kBytes == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(x + i), result);
+      } else {
+        // Twelve bytes: the other four are the next pixels, not yet read.
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(x + i), result);
+        const int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(result, 8));
+        std::memcpy(x + i + 8, &tail, 4);
+      }
+      carry = _mm_add_epi8(carry, last);
+    }
+    // The carry's low lanes hold the last pixel done.
+    SubPixels<kBytes>(x, i, size, carry);
+  } else {
+    SubPixels<kBytes>(x, 0, size, _mm_setzero_si128());
   }
 }
 

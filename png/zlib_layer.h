@@ -22,6 +22,12 @@ struct TZlibStreamContext {
   // Decompression: the input buffer of 65,535 bytes; compression: the output buffer.
   std::vector<uint8_t> IoBuffer;
   platform::TStream* FileStream = nullptr;
+  // Decompression: inflated bytes not yet handed out, [StagedBegin, StagedEnd) of Staging,
+  // and how many more the image may still take from the stream.
+  std::vector<uint8_t> Staging;
+  size_t StagedBegin = 0;
+  size_t StagedEnd = 0;
+  int64_t InflateBudget = 0;
 };
 
 // The text that describes a zlib result code, such as "data error (-3)".
