@@ -88,7 +88,8 @@ class TChunkIDAT final : public ChunkKind<TChunkIDAT> {
   // The decoder's two scanline buffers: filter-type byte, then the scanline.
   std::array<std::vector<uint8_t>, 2> RowBuffers;
   uint8_t CurrentRow = 0;
-  // The owner's decode gamma table maps every sample to itself, so unpacking copies.
+  // The owner's gamma table of the load (decode) or the save (encode) maps every sample to
+  // itself, so unpacking and packing copy.
   bool GammaIsIdentity = false;
   // Stream position just past the data of the IDAT chunk being read.
   int64_t ChunkDataEnd = 0;

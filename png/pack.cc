@@ -8,6 +8,7 @@
 #include "png/chunk_idat.h"
 #include "png/chunk_ihdr.h"
 #include "png/png_object.h"
+#include "png/swizzle.h"
 
 namespace png {
 
@@ -171,7 +172,10 @@ void PackPassGrey16(const TChunkIDAT& chunk, uint8_t pass, const uint8_t* source
 
 void PackRowRgb8(const TChunkIDAT& chunk, const uint8_t* source, const uint8_t*,
                  uint8_t* destination) {
-  Rgb8Columns(AllColumns(chunk), source, destination, EncodeGamma(chunk));
+  int32_t done = 0;
+  if (chunk.GammaIsIdentity) done = SwapRedBlue24(source, destination, chunk.PixelWidth);
+  Rgb8Columns(Columns{done, 1, chunk.PixelWidth}, source, destination + 3 * done,
+              EncodeGamma(chunk));
 }
 
 void PackPassRgb8(const TChunkIDAT& chunk, uint8_t pass, const uint8_t* source, const uint8_t*,

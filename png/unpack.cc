@@ -7,13 +7,10 @@
 #include <cstring>
 #include <type_traits>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "png/chunk_idat.h"
 #include "png/chunk_ihdr.h"
 #include "png/png_object.h"
+#include "png/swizzle.h"
 
 namespace png {
 
@@ -160,52 +157,6 @@ inline void StoreRgbAlpha16(const uint8_t* s, uint8_t* d, uint8_t* a, Columns co
   }
 }
 
-// Plain rows under the identity gamma: red and blue swapped four pixels at a step with
-// SSSE3's byte shuffle where the processor has it (asked once per process). The 16-byte
-// stores run 4 bytes past the step, which the next step writes again, so they stop while
-// a whole register still fits in the row.
-#if defined(__x86_64__)
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
-__attribute__((target("ssse3"))) int32_t SwapRgb8Ssse3(const uint8_t* s, uint8_t* d,
-                                                       int32_t count) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15);
-  int32_t k = 0;
-  for (; 3 * int64_t{k} + 16 <= 3 * int64_t{count}; k += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * k), _mm_shuffle_epi8(v, order));
-  }
-  return k;
-}
-
-__attribute__((target("ssse3"))) int32_t SplitRgbAlpha8Ssse3(const uint8_t* s, uint8_t* d,
-                                                             uint8_t* a, int32_t count) {
-  const __m128i colour = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-  const __m128i alpha = _mm_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  int32_t k = 0;
-  for (; 3 * int64_t{k} + 16 <= 3 * int64_t{count}; k += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * k), _mm_shuffle_epi8(v, colour));
-    const int32_t four = _mm_cvtsi128_si32(_mm_shuffle_epi8(v, alpha));
-    std::memcpy(a + k, &four, 4);
-  }
-  return k;
-}
-#else
-bool HasSsse3() {
-  return false;
-}
-int32_t SwapRgb8Ssse3(const uint8_t*, uint8_t*, int32_t) {
-  return 0;
-}
-int32_t SplitRgbAlpha8Ssse3(const uint8_t*, uint8_t*, uint8_t*, int32_t) {
-  return 0;
-}
-#endif
-
 }  // namespace
 
 UnpackRoutines UnpackRoutinesFor(uint8_t colour_type, uint8_t bit_depth) {
@@ -274,8 +225,8 @@ void UnpackRowGrey16(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* im
 }
 
 void UnpackRowRgb8(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row, uint8_t*) {
-  if (chunk.GammaIsIdentity && HasSsse3()) {
-    const int32_t done = SwapRgb8Ssse3(source, image_row, chunk.PixelWidth);
+  if (chunk.GammaIsIdentity) {
+    const int32_t done = SwapRedBlue24(source, image_row, chunk.PixelWidth);
     StoreRgb8<false>(source + 3 * done, image_row + 3 * done,
                      Columns{0, 1, chunk.PixelWidth - done}, nullptr);
     return;
@@ -303,8 +254,8 @@ void UnpackRowGreyAlpha16(const TChunkIDAT& chunk, const uint8_t* source, uint8_
 
 void UnpackRowRgbAlpha8(const TChunkIDAT& chunk, const uint8_t* source, uint8_t* image_row,
                         uint8_t* alpha_row) {
-  if (chunk.GammaIsIdentity && HasSsse3()) {
-    const int32_t done = SplitRgbAlpha8Ssse3(source, image_row, alpha_row, chunk.PixelWidth);
+  if (chunk.GammaIsIdentity) {
+    const int32_t done = SplitRgbAlpha32(source, image_row, alpha_row, chunk.PixelWidth);
     StoreRgbAlpha8<false>(source + 4 * done, image_row + 3 * done, alpha_row + done,
                           Columns{0, 1, chunk.PixelWidth - done}, nullptr);
     return;
