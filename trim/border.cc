@@ -420,21 +420,24 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
   // The columns still followed: [lo, hi) of the block.
   int lo = 0;
   int hi = n;
+  // Rows that repeat the row above over the columns followed lengthen every run by one
+  // (equal bytes are equal colours), without a pixel read: they are counted, and added to
+  // the runs only when a pixel row or a decision needs them.
+  int64_t repeats = 0;
+  auto add_repeats = [&] {
+    if (repeats == 0) return;
+    for (int j = lo; j < hi; ++j) {
+      run[j] += repeats;
+      longest[j] = std::max(longest[j], run[j]);
+    }
+    repeats = 0;
+  };
+  // The shortest run of a followed column not yet border, as of the last decisions.
+  int64_t shortest_open = 1;
   for (int64_t begin = 1; begin < height && lo < hi; begin += kStripRows) {
     const int64_t end = std::min<int64_t>(height, begin + kStripRows);
-    // A row that repeats the row above over the columns followed lengthens every run by one
-    // (equal bytes are equal colours), without a pixel read; such rows are counted and
-    // added in one go.
     const ByteSpan span = SpanOf(x0 + lo, hi - lo, bits);
-    int64_t repeats = 0;
-    auto add_repeats = [&] {
-      if (repeats == 0) return;
-      for (int j = lo; j < hi; ++j) {
-        run[j] += repeats;
-        longest[j] = std::max(longest[j], run[j]);
-      }
-      repeats = 0;
-    };
+    bool pixels_read = false;
     const uint8_t* row = rows.first + begin * rows.step;
     for (int64_t y = begin; y < end; ++y, row += rows.step) {
       if (SameInSpan(row, row - rows.step, span)) {
@@ -442,6 +445,7 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
         continue;
       }
       add_repeats();
+      pixels_read = true;
       for (int j = lo; j < hi; ++j) {
         const Key next = keys(row, x0 + j);
         run[j] = next == previous[j] ? run[j] + 1 : 1;
@@ -449,6 +453,9 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
         previous[j] = next;
       }
     }
+    // After repeated rows alone, runs grew as the rows left shrank: no column turned
+    // content, and nothing changes until the shortest open run reaches the threshold.
+    if (!pixels_read && repeats < count - shortest_open) continue;
     add_repeats();
     // A column is decided border once a run is long enough, content once the rows left
     // cannot make one. The first content column in scan order ends what is followed;
@@ -475,7 +482,11 @@ void DecideColumns(const Keys& keys, const Rows& rows, int x0, int n, int height
       while (lo < hi && border(lo))
         ++lo;
     }
+    shortest_open = count;
+    for (int j = lo; j < hi; ++j)
+      if (!border(j)) shortest_open = std::min(shortest_open, run[j]);
   }
+  add_repeats();
   for (int j = 0; j < n; ++j)
     content[j] = longest[j] < count;
 }
