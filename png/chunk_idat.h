@@ -27,6 +27,13 @@ inline uint8_t PaethNeighbour(uint8_t left, uint8_t above, uint8_t upper_left) {
   return pb <= pc ? above : upper_left;
 }
 
+// Whether a gamma table maps every sample to itself (no gamma chunk, or a gamma of 1).
+inline bool IsIdentityTable(const std::array<uint8_t, 256>& table) {
+  for (size_t i = 0; i < table.size(); ++i)
+    if (table[i] != i) return false;
+  return true;
+}
+
 // Starting row, starting column, row increment and column increment of Adam7 passes 0-6.
 struct Adam7Pass {
   int32_t row;

@@ -224,10 +224,7 @@ bool TChunkIDAT::ReadChunk(platform::TStream& stream, const ChunkName& type, int
     RaisePngError<EPngInvalidIHDR>(kInvalidIhdr);
   }
   if (header.UsesColourTable) PrepareGreyRamp();
-  const auto& gamma = OwnerImage->DecodeGammaTable;
-  GammaIsIdentity = true;
-  for (size_t i = 0; i < gamma.size(); ++i)
-    GammaIsIdentity &= gamma[i] == i;
+  GammaIsIdentity = IsIdentityTable(OwnerImage->DecodeGammaTable);
   PixelWidth = static_cast<int32_t>(header.Width);
   PixelHeight = static_cast<int32_t>(header.Height);
   uint32_t crc = Crc32Update(0xFFFFFFFF, type.data(), 4);

@@ -193,10 +193,7 @@ bool TChunkIDAT::WriteChunk(platform::TStream& stream) {
   PixelWidth = static_cast<int32_t>(header.Width);
   PixelHeight = static_cast<int32_t>(header.Height);
   OwnerImage->GetRowGeometry(RowSize, FilterStride);
-  const auto& gamma = OwnerImage->EncodeGammaTable;
-  GammaIsIdentity = true;
-  for (size_t i = 0; i < gamma.size(); ++i)
-    GammaIsIdentity &= gamma[i] == i;
+  GammaIsIdentity = IsIdentityTable(OwnerImage->EncodeGammaTable);
 
   TZlibStreamContext context;
   const SaveResources resources(*this, context);
